@@ -1,0 +1,110 @@
+// Owners for Win32 handles and allocations: each is closed by the owner that received it.
+#pragma once
+
+#include <windows.h>
+#include <setupapi.h>
+
+#include <utility>
+
+namespace vandrel {
+
+template <class Traits>
+class Unique {
+public:
+    using T = typename Traits::Type;
+
+    explicit Unique(T h = Traits::Empty()) noexcept : h_(h) {}
+    Unique(Unique&& other) noexcept : h_(std::exchange(other.h_, Traits::Empty())) {}
+    Unique& operator=(Unique&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.h_, Traits::Empty()));
+        return *this;
+    }
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
+    ~Unique() { reset(); }
+
+    T get() const noexcept { return h_; }
+    explicit operator bool() const noexcept { return h_ != Traits::Empty(); }
+
+    // Closes the held value and takes h instead.
+    void reset(T h = Traits::Empty()) noexcept {
+        if (h_ != Traits::Empty()) Traits::Close(h_);
+        h_ = h;
+    }
+    // Gives up ownership without closing.
+    T release() noexcept { return std::exchange(h_, Traits::Empty()); }
+    // For out-parameters: closes the held value and exposes the slot.
+    T* put() noexcept {
+        reset();
+        return &h_;
+    }
+
+private:
+    T h_;
+};
+
+struct FileHandleTraits {
+    using Type = HANDLE;
+    static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
+};
+// Handles whose "none" value is null: processes, threads, mutexes, events, tokens.
+struct KernelHandleTraits {
+    using Type = HANDLE;
+    static HANDLE Empty() noexcept { return nullptr; }
+    static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
+};
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) noexcept { ::FindClose(h); }
+};
+struct ModuleTraits {
+    using Type = HMODULE;
+    static HMODULE Empty() noexcept { return nullptr; }
+    static void Close(HMODULE h) noexcept { ::FreeLibrary(h); }
+};
+struct RegKeyTraits {
+    using Type = HKEY;
+    static HKEY Empty() noexcept { return nullptr; }
+    static void Close(HKEY h) noexcept { ::RegCloseKey(h); }
+};
+struct ServiceHandleTraits {
+    using Type = SC_HANDLE;
+    static SC_HANDLE Empty() noexcept { return nullptr; }
+    static void Close(SC_HANDLE h) noexcept { ::CloseServiceHandle(h); }
+};
+struct DevInfoTraits {
+    using Type = HDEVINFO;
+    static HDEVINFO Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(HDEVINFO h) noexcept { ::SetupDiDestroyDeviceInfoList(h); }
+};
+// LocalAlloc'd memory: SIDs, ACLs, FormatMessage buffers.
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static HLOCAL Empty() noexcept { return nullptr; }
+    static void Close(HLOCAL h) noexcept { ::LocalFree(h); }
+};
+struct DeviceNotifyTraits {
+    using Type = HDEVNOTIFY;
+    static HDEVNOTIFY Empty() noexcept { return nullptr; }
+    static void Close(HDEVNOTIFY h) noexcept { ::UnregisterDeviceNotification(h); }
+};
+struct HeapMemoryTraits {
+    using Type = void*;
+    static void* Empty() noexcept { return nullptr; }
+    static void Close(void* p) noexcept { ::HeapFree(::GetProcessHeap(), 0, p); }
+};
+
+using UniqueFile = Unique<FileHandleTraits>;
+using UniqueHandle = Unique<KernelHandleTraits>;
+using UniqueFind = Unique<FindHandleTraits>;
+using UniqueModule = Unique<ModuleTraits>;
+using UniqueRegKey = Unique<RegKeyTraits>;
+using UniqueService = Unique<ServiceHandleTraits>;
+using UniqueDevInfo = Unique<DevInfoTraits>;
+using UniqueLocal = Unique<LocalMemoryTraits>;
+using UniqueDeviceNotify = Unique<DeviceNotifyTraits>;
+using UniqueHeap = Unique<HeapMemoryTraits>;
+
+}  // namespace vandrel
