@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <setupapi.h>
+#include <bcrypt.h>
 
 #include <utility>
 
@@ -95,6 +96,17 @@ struct HeapMemoryTraits {
     static void* Empty() noexcept { return nullptr; }
     static void Close(void* p) noexcept { ::HeapFree(::GetProcessHeap(), 0, p); }
 };
+// CNG algorithm providers and hash objects (both are plain pointers with null as "none").
+struct BCryptAlgorithmTraits {
+    using Type = BCRYPT_ALG_HANDLE;
+    static BCRYPT_ALG_HANDLE Empty() noexcept { return nullptr; }
+    static void Close(BCRYPT_ALG_HANDLE h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct BCryptHashTraits {
+    using Type = BCRYPT_HASH_HANDLE;
+    static BCRYPT_HASH_HANDLE Empty() noexcept { return nullptr; }
+    static void Close(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyHash(h); }
+};
 
 using UniqueFile = Unique<FileHandleTraits>;
 using UniqueHandle = Unique<KernelHandleTraits>;
@@ -106,5 +118,7 @@ using UniqueDevInfo = Unique<DevInfoTraits>;
 using UniqueLocal = Unique<LocalMemoryTraits>;
 using UniqueDeviceNotify = Unique<DeviceNotifyTraits>;
 using UniqueHeap = Unique<HeapMemoryTraits>;
+using UniqueBCryptAlgorithm = Unique<BCryptAlgorithmTraits>;
+using UniqueBCryptHash = Unique<BCryptHashTraits>;
 
 }  // namespace vandrel

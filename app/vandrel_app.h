@@ -1,0 +1,19 @@
+// The application object: one running instance per machine, then the main dialog.
+#pragma once
+
+#include "framework/afxwin.h"
+
+namespace vandrel {
+
+// The machine-wide mutex that lets a second start find the first.
+constexpr wchar_t kSingletonMutexName[] = L"Global\\Olvast.Vandrel.Singleton";
+
+class CVandrelApp : public CWinApp {
+public:
+    // Raises a running instance and ends, or loads the upgrade library and runs the main dialog.
+    // Always returns FALSE: the dialog has run by then and the application ends.
+    BOOL InitInstance() override;
+    bool OnCmdMsg(UINT id) override;
+};
+
+}  // namespace vandrel

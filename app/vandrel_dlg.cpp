@@ -1,0 +1,181 @@
+#include "app/vandrel_dlg.h"
+
+#include <dbt.h>
+#include <shlwapi.h>
+
+#include <new>
+
+#include "app/dialog_template.h"
+#include "app/messages.h"
+#include "app/window_title.h"
+#include "common/text.h"
+#include "resources/resource.h"
+#include "upgrade/library_loader.h"
+
+namespace vandrel {
+
+namespace {
+
+// {A5DCBF10-6530-11D2-901F-00C04FB951ED}
+constexpr GUID kUsbDeviceInterface = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+
+std::wstring ModulePath() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+}  // namespace
+
+CVandrelDlg::CVandrelDlg() : CDialog(IDD_VANDREL_DIALOG) {
+    icon_ = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+}
+
+CVandrelDlg::~CVandrelDlg() = default;
+
+std::wstring CVandrelDlg::TemplateCaption() { return DialogTemplateCaption(IDD_VANDREL_DIALOG); }
+
+void CVandrelDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_MESSAGE_LIST, messageList_);
+}
+
+BOOL CVandrelDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    SetIcon(icon_, TRUE);
+    SetIcon(icon_, FALSE);
+    busy_ = 0;
+
+    const std::wstring modulePath = ModulePath();
+    moduleFolder_ = modulePath.substr(0, modulePath.find_last_of(L'\\') + 1);
+    logFolder_ = moduleFolder_ + L"Log\\";
+    SetTitleWithVersion();
+
+    LoadUpgradeLibrary();
+    if (!::PathFileExistsW(logFolder_.c_str())) ::CreateDirectoryW(logFolder_.c_str(), nullptr);
+    BindUpgradeLibrary();
+
+    CreateProgressBar();
+    RegisterDeviceNotifications();
+    return TRUE;
+}
+
+void CVandrelDlg::SetTitleWithVersion() {
+    SetWindowText(GetWindowText() + VersionSuffix(ModulePath()));
+}
+
+void CVandrelDlg::BindUpgradeLibrary() {
+    const std::wstring path = UpgradeLibraryPath();
+    bool loaded = false;
+    std::unique_ptr<UpgradeLibrary> binding(new (std::nothrow) UpgradeLibrary(path, loaded));
+    if (binding && loaded) {
+        binding_ = std::move(binding);
+        binding_->Initialize(logFolder_);
+        return;
+    }
+    binding.reset();
+    ShowMessageBox(Format(L"Loading rkupgrade.dll failed!\nPath tried:\n%s", path.c_str()), nullptr, MB_ICONERROR);
+}
+
+void CVandrelDlg::CreateProgressBar() {
+    RECT list{};
+    messageList_.GetWindowRect(&list);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&list), 2);
+    const RECT bar{list.left, list.bottom + 8, list.right, list.bottom + 28};
+    progressBar_.Create(WS_CHILD | WS_VISIBLE, bar, this, IDC_PROGRESS);
+    progressBar_.ShowWindow(SW_HIDE);
+    progressBar_.SetRange(0, ProgressDisplay::kRange);
+    progressBar_.SetPos(0);
+    progress_.Attach(m_hWnd, progressBar_.m_hWnd, GetDlgItem(IDC_WRITING_LABEL));
+}
+
+void CVandrelDlg::RegisterDeviceNotifications() {
+    DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+    filter.dbcc_size = 32;  // the fixed part with an empty name, as the system expects for a filter
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = kUsbDeviceInterface;
+    // A refusal is not reported: the dialog then sees only the events broadcast to every window.
+    deviceNotification_.reset(::RegisterDeviceNotificationW(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
+}
+
+void CVandrelDlg::EnableRunControls(bool enable) {
+    for (int id : {IDC_START_WRITING, IDC_CONFIRM_VERSION, IDC_FIRMWARE_PATH, IDC_SELECT, IDC_OPEN})
+        ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE);
+}
+
+void CVandrelDlg::AppendLine(const std::wstring& line) { messageList_.AddString(line); }
+
+int CVandrelDlg::ShowMessageBox(const std::wstring& text, const wchar_t* caption, UINT type) {
+    return MessageBox(text.c_str(), caption, type);
+}
+
+void CVandrelDlg::OnOK() {
+    // Enter never ends the dialog.
+}
+
+void CVandrelDlg::OnCancel() {
+    // Escape ends the dialog, but never under a running write: that would cut the write short.
+    if (busy_) return;
+    CDialog::OnCancel();
+}
+
+bool CVandrelDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    switch (msg) {
+    case WM_PAINT: return OnPaint();
+    case WM_QUERYDRAGICON: result = reinterpret_cast<LRESULT>(icon_); return true;
+    case WM_COMMAND: return OnCommand(LOWORD(wp), HIWORD(wp));
+    case WM_CLOSE: return OnClose();
+    case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wp)); return false;
+    case kMsgStartProgress: progress_.Start(::GetTickCount()); result = 0; return true;
+    case kMsgStopProgress: progress_.Stop(); result = 0; return true;
+    default: return false;
+    }
+}
+
+bool CVandrelDlg::OnCommand(UINT id, UINT code) {
+    if (code != BN_CLICKED) return false;
+    switch (id) {
+    case IDC_SELECT: SelectFirmware(); return true;
+    default: return false;
+    }
+}
+
+bool CVandrelDlg::OnPaint() {
+    if (!IsIconic()) return false;
+    PAINTSTRUCT paint{};
+    HDC dc = ::BeginPaint(m_hWnd, &paint);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    RECT client{};
+    GetClientRect(&client);
+    const int x = (client.right - client.left - iconWidth + 1) / 2;
+    const int y = (client.bottom - client.top - iconHeight + 1) / 2;
+    ::DrawIcon(dc, x, y, icon_);
+    ::EndPaint(m_hWnd, &paint);
+    return true;
+}
+
+void CVandrelDlg::OnTimer(UINT_PTR id) {
+    if (id == ProgressDisplay::kTimerId) progress_.Tick(::GetTickCount());
+}
+
+bool CVandrelDlg::OnClose() {
+    // Never under a running write: the worker still uses the library, the image and the workspace.
+    if (busy_) return true;
+    deviceNotification_.reset();
+    if (binding_) {
+        if (binding_->initialised) binding_->RK_Uninitialize();
+        binding_.reset();
+    }
+    return false;  // the framework's default ends the dialog with IDCANCEL
+}
+
+void CVandrelDlg::SelectFirmware() {
+    CFileDialog dialog(TRUE, L"bin", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+                       L"Binary Firmware (*.bin)|*.bin|All Files (*.*)|*.*||", this, 0, TRUE);
+    dialog.m_ofn.lpstrTitle = L"Select Firmware File";
+    if (dialog.DoModal() == IDOK) ::SetWindowTextW(GetDlgItem(IDC_FIRMWARE_PATH), dialog.GetPathName().c_str());
+}
+
+}  // namespace vandrel

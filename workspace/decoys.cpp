@@ -1,0 +1,88 @@
+#include "workspace/decoys.h"
+
+#include <shlobj.h>
+
+#include <string>
+
+#include "common/text.h"
+#include "common/unique_handle.h"
+#include "workspace/owner_only_acl.h"
+#include "workspace/secure_delete.h"
+#include "workspace/secure_workspace.h"
+
+namespace vandrel {
+
+namespace {
+
+constexpr DWORD kFillBlockBytes = 65536;
+
+NTSTATUS SystemRandom(PUCHAR buffer, ULONG size) {
+    return ::BCryptGenRandom(nullptr, buffer, size, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+}
+
+RandomSource g_randomSource = &SystemRandom;
+
+// One decoy image: created like the secure image (but CREATE_ALWAYS), filled, closed.
+void CreateDecoyImage(const std::wstring& folder, uint32_t minKiB, uint32_t maxKiB) {
+    const std::wstring image = folder + L"fw_" + MakeNameDigits() + L".img";
+    UniqueFile file(::CreateFileW(image.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_SEQUENTIAL_SCAN,
+                                  nullptr));
+    if (!file) return;
+    const bool filled = FillFileWithRandom(file.get(), RandomInRange(minKiB, maxKiB));
+    file.reset();
+    if (!filled) DeleteOrScheduleAtReboot(image);
+}
+
+}  // namespace
+
+RandomSource SetRandomSource(RandomSource source) {
+    const RandomSource previous = g_randomSource;
+    g_randomSource = source ? source : &SystemRandom;
+    return previous;
+}
+
+void CreateDecoyImages(unsigned folderCount, unsigned filesPerFolder, uint32_t minKiB, uint32_t maxKiB) {
+    const std::wstring base = GetWorkspaceBaseFolder();
+    for (unsigned f = 0; f < folderCount; ++f) {
+        // Same name form as a run folder, directly beside it; not marked for EFS.
+        const std::wstring folder = Format(L"%s%s\\", base.c_str(), MakeNameDigits().c_str());
+        ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+        ApplyOwnerOnlyAcl(folder);
+        for (unsigned i = 0; i < filesPerFolder; ++i) CreateDecoyImage(folder, minKiB, maxKiB);
+    }
+}
+
+bool FillFileWithRandom(HANDLE file, uint32_t kib) {
+    UniqueHeap block(::HeapAlloc(::GetProcessHeap(), 0, kFillBlockBytes));
+    if (!block) return false;
+
+    bool filled = true;
+    DWORD remaining = kib * 1024u;
+    while (remaining > 0) {
+        const DWORD size = remaining < kFillBlockBytes ? remaining : kFillBlockBytes;
+        auto* bytes = static_cast<PUCHAR>(block.get());
+        DWORD written = 0;
+        if (g_randomSource(bytes, size) != 0 || !::WriteFile(file, bytes, size, &written, nullptr) ||
+            written != size) {
+            filled = false;
+            break;
+        }
+        remaining -= size;
+    }
+    ::FlushFileBuffers(file);
+    return filled;
+}
+
+uint32_t RandomInRange(uint32_t a, uint32_t b) {
+    uint32_t value = 0;
+    // Status ignored on purpose: a failing source leaves 0, which yields the lower bound.
+    g_randomSource(reinterpret_cast<PUCHAR>(&value), sizeof value);
+    const uint32_t low = a < b ? a : b;
+    const uint32_t high = a < b ? b : a;
+    const uint32_t span = high - low + 1u;
+    // A span of the whole 32-bit range wraps to 0: every value is then in range.
+    return span == 0 ? value : low + value % span;
+}
+
+}  // namespace vandrel

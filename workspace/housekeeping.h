@@ -1,0 +1,23 @@
+// Emptying the workspace base folder, and the clean-up when the main dialog closes.
+#pragma once
+
+#include <string>
+
+namespace vandrel {
+
+// Deletes every file and removes every folder tree directly under the workspace base folder (which stays).
+void CleanWorkspace();
+
+// Deletes folder's files and subfolders depth-first, then folder (path ends in a backslash). Folder links
+// (reparse points) are removed as links and never entered, so nothing outside the tree is touched.
+// Folders that cannot be removed are left for a later housekeeping.
+void RemoveFolderTree(const std::wstring& folder);
+
+// Removes folder (path ends in a backslash) only when it has no entries at all.
+void RemoveFolderIfEmpty(const std::wstring& folder);
+
+// The close-time clean-up: CleanWorkspace, then whatever it left of the secure image, 7za.exe and the
+// current run folder.
+void ExitCleanup(const std::wstring& secureImagePath);
+
+}  // namespace vandrel

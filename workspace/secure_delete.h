@@ -1,0 +1,23 @@
+// The one way workspace files are deleted: bounded retries, then deletion at the next restart.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace vandrel {
+
+constexpr DWORD kDeleteRetryStepMs = 100;
+// Budget of DeleteOrScheduleAtReboot.
+constexpr DWORD kDeleteBudgetMs = 5000;
+// Budget for the secure image after a write (the upgrade library may still be letting go of it).
+constexpr DWORD kSecureImageDeleteBudgetMs = 15000;
+
+// Deletes path, retrying every 100 ms until budgetMs is spent; true when the file is gone.
+// An empty path, a missing file and a missing folder count as gone at once.
+bool DeleteFileWithRetry(const std::wstring& path, DWORD budgetMs);
+
+// DeleteFileWithRetry with 5 s; a file still there afterwards is registered for deletion at restart.
+void DeleteOrScheduleAtReboot(const std::wstring& path);
+
+}  // namespace vandrel
