@@ -11,6 +11,8 @@
 #include "common/text.h"
 #include "resources/resource.h"
 #include "upgrade/library_loader.h"
+#include "upgrade/version_confirmation.h"
+#include "workspace/housekeeping.h"
 
 namespace vandrel {
 
@@ -50,6 +52,7 @@ BOOL CVandrelDlg::OnInitDialog() {
     moduleFolder_ = modulePath.substr(0, modulePath.find_last_of(L'\\') + 1);
     logFolder_ = moduleFolder_ + L"Log\\";
     SetTitleWithVersion();
+    CleanWorkspace();
 
     LoadUpgradeLibrary();
     if (!::PathFileExistsW(logFolder_.c_str())) ::CreateDirectoryW(logFolder_.c_str(), nullptr);
@@ -136,6 +139,7 @@ bool CVandrelDlg::OnCommand(UINT id, UINT code) {
     if (code != BN_CLICKED) return false;
     switch (id) {
     case IDC_SELECT: SelectFirmware(); return true;
+    case IDC_CONFIRM_VERSION: OnConfirmFirmwareVersion(); return true;
     default: return false;
     }
 }
@@ -164,11 +168,21 @@ bool CVandrelDlg::OnClose() {
     // Never under a running write: the worker still uses the library, the image and the workspace.
     if (busy_) return true;
     deviceNotification_.reset();
+    ExitCleanup(secureImagePath_);
     if (binding_) {
         if (binding_->initialised) binding_->RK_Uninitialize();
         binding_.reset();
     }
     return false;  // the framework's default ends the dialog with IDCANCEL
+}
+
+void CVandrelDlg::OnConfirmFirmwareVersion() {
+    // During a write the library belongs to the worker; clearing the busy flag here would also let
+    // the user close the tool mid-write.
+    if (busy_) return;
+    ConfirmFirmwareVersion(binding_.get(), *this);
+    busy_ = 0;
+    EnableRunControls(true);
 }
 
 void CVandrelDlg::SelectFirmware() {

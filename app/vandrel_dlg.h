@@ -40,6 +40,7 @@ private:
     bool OnClose();
     void OnTimer(UINT_PTR id);
     void SelectFirmware();
+    void OnConfirmFirmwareVersion();
 
     void SetTitleWithVersion();
     void BindUpgradeLibrary();

@@ -17,6 +17,12 @@ ensure_wineprefix() {
   fi
 }
 
+# Starts Wine's background processes (services, device manager, desktop) with their output going
+# nowhere: started from a test instead, they would hold CTest's output pipes open after the test ends.
+warm_up_wine() {
+  wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+}
+
 # Starts an Xvfb on a free display unless one is given; sets DISPLAY and xvfb_pid.
 xvfb_pid=
 ensure_display() {

@@ -22,7 +22,7 @@ std::wstring WithoutTrailingBackslash(std::wstring path) {
     return path;
 }
 
-// Listing and child paths need one: "C:\\dir*" would list the parent's entries that begin with "dir".
+// Listing and child paths need one: C:\dir* would list the parent's entries that begin with "dir".
 std::wstring WithTrailingBackslash(std::wstring path) {
     if (!path.empty() && path.back() != L'\\') path += L'\\';
     return path;
@@ -40,6 +40,7 @@ void ForEachEntry(const std::wstring& folder, Visit visit) {
 }
 
 // A junction or directory symlink (which an archive can bring): listing it would list its target.
+// Asked without the trailing backslash, which would make Wine report the target's attributes.
 bool IsFolderLink(const std::wstring& folderWithoutBackslash) {
     const DWORD attributes = ::GetFileAttributesW(folderWithoutBackslash.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -58,6 +59,7 @@ void CleanWorkspace() {
 }
 
 void RemoveFolderTree(const std::wstring& folder) {
+    if (folder.empty()) return;  // "*" alone would list the current directory
     const std::wstring tree = WithTrailingBackslash(folder);
     const std::wstring self = WithoutTrailingBackslash(folder);
     // Removing a link removes only the link; its target is never entered.
@@ -74,6 +76,7 @@ void RemoveFolderTree(const std::wstring& folder) {
 }
 
 void RemoveFolderIfEmpty(const std::wstring& folder) {
+    if (folder.empty()) return;
     WIN32_FIND_DATAW entry{};
     UniqueFind find(::FindFirstFileW((WithTrailingBackslash(folder) + L"*").c_str(), &entry));
     if (!find) return;

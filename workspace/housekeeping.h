@@ -8,12 +8,12 @@ namespace vandrel {
 // Deletes every file and removes every folder tree directly under the workspace base folder (which stays).
 void CleanWorkspace();
 
-// Deletes folder's files and subfolders depth-first, then folder (path ends in a backslash). Folder links
-// (reparse points) are removed as links and never entered, so nothing outside the tree is touched.
-// Folders that cannot be removed are left for a later housekeeping.
+// Deletes folder's files and subfolders depth-first, then folder (trailing backslash optional; an empty
+// path does nothing). Folder links (reparse points) are removed as links and never entered, so nothing
+// outside the tree is touched. Folders that cannot be removed are left for a later housekeeping.
 void RemoveFolderTree(const std::wstring& folder);
 
-// Removes folder (path ends in a backslash) only when it has no entries at all.
+// Removes folder only when it has no entries at all (trailing backslash optional; empty path: nothing).
 void RemoveFolderIfEmpty(const std::wstring& folder);
 
 // The close-time clean-up: CleanWorkspace, then whatever it left of the secure image, 7za.exe and the

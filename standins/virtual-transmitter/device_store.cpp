@@ -1,6 +1,7 @@
 #include "standins/virtual-transmitter/device_store.h"
 
 #include <setupapi.h>
+#include <cfgmgr32.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -116,6 +117,15 @@ std::wstring HardwareIds(const DeviceSettings& s) {
     return base + L"&REV_0100" + std::wstring(1, L'\0') + base + std::wstring(2, L'\0');
 }
 
+// The settings and a fresh token; readers skip a node until its token is there.
+bool StoreSettings(HDEVINFO set, SP_DEVINFO_DATA& data, const DeviceSettings& settings) {
+    HKEY rawKey = ::SetupDiCreateDevRegKeyW(set, &data, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
+    if (rawKey == INVALID_HANDLE_VALUE) return false;
+    UniqueRegKey key(rawKey);
+    const std::wstring token = NewNameDigits();
+    return !token.empty() && WriteSettings(key.get(), settings, token);
+}
+
 uint32_t FreshLayer() {
     uint32_t highest = 0;
     for (const VirtualDevice& device : ListDevices()) highest = std::max(highest, device.settings.layer);
@@ -163,17 +173,14 @@ std::wstring PlugDevice(DeviceSettings settings, std::wstring& error) {
                                              sizeof kRockusbService))
         return Failed(error, L"Binding to rockusb", ::GetLastError());
 
-    HKEY rawKey = ::SetupDiCreateDevRegKeyW(set.get(), &data, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
-    if (rawKey == INVALID_HANDLE_VALUE) return Failed(error, L"SetupDiCreateDevRegKeyW", ::GetLastError());
-    UniqueRegKey key(rawKey);
-    const std::wstring token = NewNameDigits();
-    if (token.empty() || !WriteSettings(key.get(), settings, token))
-        return Failed(error, L"Storing the device settings", ::GetLastError());
-    key.reset();
-
-    // Until it is registered the node is a phantom that goes with the set.
+    // The node's own key exists only once the node is registered; until then it is a phantom.
     if (!::SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set.get(), &data))
         return Failed(error, L"DIF_REGISTERDEVICE", ::GetLastError());
+    if (!StoreSettings(set.get(), data, settings)) {
+        const DWORD code = ::GetLastError();
+        ::SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &data);  // no half-made device stays behind
+        return Failed(error, L"Storing the device settings", code);
+    }
     const std::wstring instanceId = InstanceIdOf(set.get(), data);
     if (instanceId.empty()) return Failed(error, L"SetupDiGetDeviceInstanceIdW", ::GetLastError());
     ::DeleteFileW(FlashPathOf(instanceId).c_str());  // an earlier device of the same id left no trace

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test under Wine.
+# Windows are opened on $DISPLAY when one is given, otherwise on a private Xvfb.
+set -euo pipefail
+source "$(dirname "$0")/env.sh"
+
+bash "$repo/scripts/install-deps.sh"
+bash "$repo/scripts/build.sh"
+ensure_wineprefix
+ensure_display
+# One Wine server for the whole run: otherwise every test process is a cold start.
+wineserver -p
+warm_up_wine
+trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
+
+cd "$build_dir"
+ctest --output-on-failure --timeout 300 "$@"

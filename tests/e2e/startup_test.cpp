@@ -1,0 +1,121 @@
+// Start-up of the real tool: one instance per machine, the private copy of the upgrade library, and
+// the messages when that copy cannot be made or loaded.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/e2e/tool_fixture.h"
+#include "tests/support/resource_patch.h"
+#include "tests/support/temp_dir.h"
+
+namespace vandrel::test {
+namespace {
+
+using StartupTest = ToolTest;
+
+TEST_F(StartupTest, SecondStartRestoresTheMinimisedFirstAndEnds) {
+    ASSERT_TRUE(Start());
+    ::ShowWindow(dialog_, SW_MINIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return ::IsIconic(dialog_) != 0; }));
+
+    Process second(ToolPath());
+    DWORD exitCode = 99;
+    ASSERT_TRUE(second.WaitForExit(15000, &exitCode));
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_TRUE(WaitFor([&] { return !::IsIconic(dialog_); })) << "the running instance was not restored";
+    EXPECT_TRUE(TopLevelWindows(second.id()).empty());
+    EXPECT_TRUE(tool_->running());
+}
+
+TEST_F(StartupTest, AfterTheFirstInstanceClosedANewStartRunsNormally) {
+    ASSERT_TRUE(Start());
+    CloseAndExpectExit();
+    ASSERT_TRUE(Start());
+    CloseAndExpectExit();
+}
+
+TEST_F(StartupTest, LibraryCopyIsPrivateHiddenAndGoneAfterExit) {
+    const auto before = PrivateLibraryFolders();
+    ASSERT_TRUE(Start());
+    std::vector<std::wstring> created;
+    for (const auto& folder : PrivateLibraryFolders())
+        if (std::find(before.begin(), before.end(), folder) == before.end()) created.push_back(folder);
+    ASSERT_EQ(1u, created.size());
+    const std::wstring name = created[0].substr(created[0].find_last_of(L'\\') + 1);
+    EXPECT_EQ(0u, name.find(L"YourApp-" + std::to_wstring(tool_->id()) + L"-")) << name;
+
+    const std::wstring copy = created[0] + L"\\RKUpgrade.dll";
+    const DWORD attributes = ::GetFileAttributesW(copy.c_str());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    // Wine keeps only the hidden bit of the three the tool sets.
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
+
+    CloseAndExpectExit();
+    EXPECT_FALSE(FileExists(copy));
+    EXPECT_FALSE(FolderExists(created[0]));
+}
+
+struct BrokenLibraryCase {
+    const char* name;
+    bool missing;               // the tool is built without the resource
+    std::string bytes;          // otherwise: what the resource holds
+    const wchar_t* textStart;   // how the box's text begins
+    const wchar_t* textPart;    // and something it must contain
+};
+
+class BrokenLibraryTest : public ToolTest, public ::testing::WithParamInterface<BrokenLibraryCase> {};
+
+TEST_P(BrokenLibraryTest, ShowsWhyInTraditionalChineseAndExitsWithOne) {
+    const BrokenLibraryCase& c = GetParam();
+    TempDir folder;
+    std::wstring variant = BinFolder() + L"variants\\without_library\\Vandrel.exe";
+    if (!c.missing) {
+        variant = folder / L"Vandrel.exe";
+        ASSERT_TRUE(CopyWithRcData(ToolPath(), variant, 132, c.bytes));
+    }
+
+    Process tool(variant);
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(tool.id(), &box));
+    EXPECT_EQ(L"錯誤", box.caption);
+    EXPECT_EQ(0u, box.text.find(c.textStart)) << box.text;
+    EXPECT_NE(std::wstring::npos, box.text.find(c.textPart)) << box.text;
+    EXPECT_TRUE(WaitForMainDialog(tool, 200) == nullptr) << "the dialog must not appear";
+    DismissMessageBox(box.window);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(tool.WaitForExit(10000, &exitCode));
+    EXPECT_EQ(1u, exitCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BrokenLibraryTest,
+    ::testing::Values(
+        BrokenLibraryCase{"MissingResource", true, "", L"解壓 RKUpgrade.dll 失敗。", L"失敗"},
+        BrokenLibraryCase{"NotALibrary", false, std::string(4096, 'x'), L"載入 RKUpgrade.dll 失敗\n\n路徑： ",
+                          L"\n錯誤碼： 193\n系統訊息： "},
+        BrokenLibraryCase{"TruncatedLibrary", false, std::string("MZ\x90\0\x03\0\0\0", 8), L"載入 RKUpgrade.dll 失敗",
+                          L"常見原因：\n 193：位元數不相容（x86/x64）\n 126：缺少次級相依 DLL\n 1114：DLL 初始化失敗\n"}),
+    [](const ::testing::TestParamInfo<BrokenLibraryCase>& info) { return info.param.name; });
+
+void PrintTo(const BrokenLibraryCase& c, std::ostream* out) { *out << c.name; }
+
+TEST_F(StartupTest, LibraryLackingAnEntryPointIsRefusedButTheDialogStays) {
+    TempDir folder;
+    const std::wstring variant = folder / L"Vandrel.exe";
+    ASSERT_TRUE(CopyWithRcData(ToolPath(), variant, 132, ReadFileBytes(BinFolder() + L"fake_rkupgrade_partial.dll")));
+
+    tool_ = std::make_unique<Process>(variant);
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box));
+    EXPECT_EQ(L"Vandrel", box.caption) << "the default caption is the application's name";
+    EXPECT_EQ(0u, box.text.find(L"Loading rkupgrade.dll failed!\nPath tried:\n")) << box.text;
+    EXPECT_NE(std::wstring::npos, box.text.find(L"\\RKUpgrade.dll")) << box.text;
+    DismissMessageBox(box.window);
+
+    dialog_ = WaitForMainDialog(*tool_);
+    ASSERT_NE(nullptr, dialog_) << "the dialog stays usable without a binding";
+    CloseAndExpectExit();
+}
+
+}  // namespace
+}  // namespace vandrel::test

@@ -1,0 +1,149 @@
+#include "tests/support/window_driver.h"
+
+namespace vandrel::test {
+
+bool WaitFor(const std::function<bool()>& predicate, DWORD timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (predicate()) return true;
+        if (::GetTickCount64() >= deadline) return false;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        ::Sleep(20);
+    }
+}
+
+std::wstring BinFolder() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+Process::Process(const std::wstring& exe, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (::CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &info)) {
+        process_.reset(info.hProcess);
+        UniqueHandle thread(info.hThread);
+        id_ = info.dwProcessId;
+    }
+}
+
+Process::~Process() {
+    if (running()) Kill();
+}
+
+bool Process::running() const {
+    return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+bool Process::WaitForExit(DWORD timeoutMs, DWORD* exitCode) const {
+    if (!process_ || ::WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
+    if (exitCode) ::GetExitCodeProcess(process_.get(), exitCode);
+    return true;
+}
+
+void Process::Kill() {
+    if (!process_) return;
+    ::TerminateProcess(process_.get(), 255);
+    ::WaitForSingleObject(process_.get(), 5000);
+}
+
+namespace {
+
+struct EnumContext {
+    DWORD processId;
+    const wchar_t* className;
+    std::vector<HWND>* found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
+    auto* c = reinterpret_cast<EnumContext*>(context);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (c->processId && owner != c->processId) return TRUE;
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    if (!c->className || lstrcmpiW(name, c->className) == 0) c->found->push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> TopLevelWindows(DWORD processId, const wchar_t* className) {
+    std::vector<HWND> found;
+    EnumContext context{processId, className, &found};
+    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&context));
+    return found;
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[4096] = {};
+    DWORD_PTR length = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &length);
+    return text;
+}
+
+bool IsShown(HWND window) { return (::GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+bool IsEnabled(HWND window) { return (::GetWindowLongW(window, GWL_STYLE) & WS_DISABLED) == 0; }
+
+HWND WaitForMainDialog(const Process& process, DWORD timeoutMs) {
+    HWND dialog = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND w : TopLevelWindows(process.id())) {
+                if (::GetDlgItem(w, 1007) && WindowText(w).find(L" v") != std::wstring::npos) {
+                    dialog = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return dialog;
+}
+
+bool WaitForMessageBox(DWORD processId, MessageBoxInfo* box, DWORD timeoutMs, HWND except) {
+    return WaitFor(
+        [&] {
+            for (HWND w : TopLevelWindows(processId)) {
+                HWND text = ::GetDlgItem(w, 0xFFFF);
+                if (w == except || !text || !IsShown(w)) continue;
+                box->window = w;
+                box->caption = WindowText(w);
+                box->text = WindowText(text);
+                return true;
+            }
+            return false;
+        },
+        timeoutMs);
+}
+
+void DismissMessageBox(HWND box) { ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
+
+void Click(HWND dialog, int id) {
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+std::vector<std::wstring> ListBoxLines(HWND list) {
+    std::vector<std::wstring> lines;
+    DWORD_PTR count = 0;
+    ::SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    for (DWORD_PTR i = 0; i < count; ++i) {
+        DWORD_PTR length = 0;
+        ::SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 5000, &length);
+        std::wstring line(length + 1, L'\0');
+        ::SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&line[0]), SMTO_ABORTIFHUNG, 5000, &length);
+        line.resize(length);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace vandrel::test

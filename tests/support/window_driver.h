@@ -1,0 +1,67 @@
+// Drives a running program's windows from outside, as a user's clicks would: start it, find its
+// windows, send what a click sends, read and dismiss its message boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/unique_handle.h"
+
+namespace vandrel::test {
+
+// Polls predicate every 20 ms until it holds or timeoutMs passes; true when it held.
+bool WaitFor(const std::function<bool()>& predicate, DWORD timeoutMs = 10000);
+
+// The folder of the running test program, where every built program and DLL lies (trailing backslash).
+std::wstring BinFolder();
+
+// A started program. The destructor ends it if it still runs, so no test leaves one behind.
+class Process {
+public:
+    // Starts exe with the command-line arguments; running() tells whether that worked.
+    explicit Process(const std::wstring& exe, const std::wstring& arguments = L"");
+    ~Process();
+    Process(Process&&) = default;
+
+    bool running() const;
+    DWORD id() const { return id_; }
+    HANDLE handle() const { return process_.get(); }
+    // Waits for the end; true with the exit code when it ended within timeoutMs.
+    bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
+    void Kill();
+
+private:
+    UniqueHandle process_;
+    DWORD id_ = 0;
+};
+
+// Top-level windows of a process (or of every process when processId is 0) with the class name.
+std::vector<HWND> TopLevelWindows(DWORD processId, const wchar_t* className = L"#32770");
+
+std::wstring WindowText(HWND window);
+bool IsShown(HWND window);
+bool IsEnabled(HWND window);
+
+// The tool's main dialog: a top-level dialog of the process whose title carries the version suffix,
+// which it gets once its initialisation has run.
+HWND WaitForMainDialog(const Process& process, DWORD timeoutMs = 15000);
+
+struct MessageBoxInfo {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+};
+// A message box of the process other than `except`: a top-level dialog with the static text 0xFFFF.
+bool WaitForMessageBox(DWORD processId, MessageBoxInfo* box, DWORD timeoutMs = 15000, HWND except = nullptr);
+// Presses the box's default button.
+void DismissMessageBox(HWND box);
+
+// Posts the notification that a click on the dialog's button id sends; returns at once.
+void Click(HWND dialog, int id);
+// The lines of a list box, read across processes.
+std::vector<std::wstring> ListBoxLines(HWND list);
+
+}  // namespace vandrel::test

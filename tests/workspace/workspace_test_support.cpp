@@ -1,0 +1,180 @@
+#include "tests/workspace/workspace_test_support.h"
+
+#include "common/text.h"
+#include "tests/support/temp_dir.h"
+#include "workspace/secure_workspace.h"
+
+namespace vandrel::test {
+
+namespace {
+
+const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+
+std::wstring WithoutBackslash(std::wstring path) {
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+// The value as (source, destination) pairs; a deletion has an empty destination.
+std::vector<std::pair<std::wstring, std::wstring>> ReadPendingPairs(HKEY key) {
+    DWORD type = 0, size = 0;
+    std::vector<std::pair<std::wstring, std::wstring>> pairs;
+    if (::RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return pairs;
+    std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
+    if (::RegQueryValueExW(key, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS)
+        return pairs;
+    const size_t count = size / sizeof(wchar_t);
+    size_t pos = 0;
+    auto next = [&] {
+        std::wstring text;
+        while (pos < count && data[pos] != L'\0') text += data[pos++];
+        ++pos;
+        return text;
+    };
+    while (pos < count) {
+        std::wstring source = next();
+        if (source.empty() && pos >= count) break;  // the list's closing terminator
+        pairs.emplace_back(source, next());
+    }
+    return pairs;
+}
+
+bool NamesPath(const std::wstring& source, const std::wstring& path) {
+    // Recorded in NT form: "\??\C:\...".
+    return AsciiLower(source) == AsciiLower(L"\\??\\" + path);
+}
+
+std::wstring Widen(const char* text) {
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
+    if (length > 1) ::MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], length);
+    return wide;
+}
+
+// The Unix path of a Windows path, through Wine's own kernel32 export.
+std::wstring UnixPathOf(const std::wstring& path) {
+    using WineGetUnixFileName = char*(__cdecl*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<WineGetUnixFileName>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return {};
+    UniqueHeap unixPath(toUnix(path.c_str()));
+    return unixPath ? Widen(static_cast<const char*>(unixPath.get())) : std::wstring();
+}
+
+// Starts a Unix program through cmd's "start /unix" and waits for cmd (not the program) to end.
+bool StartUnix(const std::wstring& arguments) {
+    std::wstring command = L"C:\\windows\\system32\\cmd.exe /c start /unix " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &startup, &process))
+        return false;
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    return ::WaitForSingleObject(processHandle.get(), 10000) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
+void WorkspaceTest::SetUp() {
+    base_ = GetWorkspaceBaseFolder();
+    saved_ = WithoutBackslash(base_) + L".saved-" + NewNameDigits();
+    moved_ = ::MoveFileW(WithoutBackslash(base_).c_str(), saved_.c_str()) != FALSE;
+    ASSERT_TRUE(moved_) << "could not move the workspace base folder aside, error " << ::GetLastError();
+    ASSERT_EQ(base_, GetWorkspaceBaseFolder());
+    ASSERT_TRUE(ListEntries(base_).empty());
+}
+
+void WorkspaceTest::TearDown() {
+    if (!moved_) return;
+    RemoveTree(base_);
+    ::MoveFileW(saved_.c_str(), WithoutBackslash(base_).c_str());
+}
+
+std::vector<std::wstring> ListEntries(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry{};
+    UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &entry));
+    if (!find) return names;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(find.get(), &entry));
+    return names;
+}
+
+bool WaitFor(const std::function<bool()>& predicate, DWORD timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (predicate()) return true;
+        if (::GetTickCount64() >= deadline) return false;
+        ::Sleep(20);
+    }
+}
+
+bool IsUpperHex(const std::wstring& text, size_t length) {
+    if (text.size() != length) return false;
+    for (wchar_t c : text)
+        if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'))) return false;
+    return true;
+}
+
+DWORD AttributesOf(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
+
+bool IsRegisteredForDeletion(const std::wstring& path) {
+    UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return false;
+    for (const auto& pair : ReadPendingPairs(key.get()))
+        if (NamesPath(pair.first, path) && pair.second.empty()) return true;
+    return false;
+}
+
+void RemoveDeletionRegistration(const std::wstring& path) {
+    UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) !=
+        ERROR_SUCCESS)
+        return;
+    std::vector<wchar_t> data;
+    bool any = false;
+    for (const auto& pair : ReadPendingPairs(key.get())) {
+        if (NamesPath(pair.first, path)) continue;
+        any = true;
+        for (const std::wstring* text : {&pair.first, &pair.second}) {
+            data.insert(data.end(), text->begin(), text->end());
+            data.push_back(L'\0');
+        }
+    }
+    if (!any) {
+        ::RegDeleteValueW(key.get(), kPendingValue);
+        return;
+    }
+    data.push_back(L'\0');
+    ::RegSetValueExW(key.get(), kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                     static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+}
+
+UniqueFile LockFile(const std::wstring& path) {
+    return UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+UnixFolderLink::UnixFolderLink(const std::wstring& link, const std::wstring& target) : link_(link) {
+    const std::wstring unixLink = UnixPathOf(link);
+    const std::wstring unixTarget = UnixPathOf(target);
+    if (unixLink.empty() || unixTarget.empty()) return;
+    if (!StartUnix(L"/bin/ln -s \"" + unixTarget + L"\" \"" + unixLink + L"\"")) return;
+    made_ = WaitFor([&] { return AttributesOf(link_) != INVALID_FILE_ATTRIBUTES; }, 10000);
+}
+
+UnixFolderLink::~UnixFolderLink() {
+    if (!made_) return;
+    const std::wstring unixLink = UnixPathOf(link_);
+    if (unixLink.empty() || !StartUnix(L"/bin/rm -f \"" + unixLink + L"\"")) return;
+    WaitFor([&] { return AttributesOf(link_) == INVALID_FILE_ATTRIBUTES; }, 10000);
+}
+
+}  // namespace vandrel::test

@@ -1,0 +1,14 @@
+// "Confirming FW version": reads the version item of the connected transmitter and shows it.
+#pragma once
+
+#include "common/dialog_output.h"
+#include "upgrade/upgrade_library.h"
+
+namespace vandrel {
+
+// Scans, reads 8 bytes of vendor data item 103 from the first device in mode 1 or 2 (else the first
+// device), appends the steps and a hex dump to the message list and shows the version text in a box.
+// binding may be null. The busy flag and the run controls are the dialog's to restore afterwards.
+void ConfirmFirmwareVersion(UpgradeLibrary* binding, DialogOutput& output);
+
+}  // namespace vandrel
