@@ -1,0 +1,8 @@
+# 7za.exe, the genuine 7-Zip console extractor the tool carries, fetched at build time.
+set(SEVENZA_EXE ${CMAKE_BINARY_DIR}/third_party/7za.exe)
+add_custom_command(OUTPUT ${SEVENZA_EXE}
+  COMMAND ${CMAKE_COMMAND} -DWORK=${CMAKE_BINARY_DIR}/third_party/7zip-bin -DOUT=${SEVENZA_EXE}
+          -P ${CMAKE_SOURCE_DIR}/cmake/fetch_7za.cmake
+  DEPENDS ${CMAKE_SOURCE_DIR}/cmake/fetch_7za.cmake
+  COMMENT "Fetching 7za.exe (7-Zip 21.07) from the npm package 7zip-bin 5.2.0")
+add_custom_target(fetch_7za DEPENDS ${SEVENZA_EXE})
