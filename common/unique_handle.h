@@ -75,6 +75,12 @@ struct ServiceHandleTraits {
     static SC_HANDLE Empty() noexcept { return nullptr; }
     static void Close(SC_HANDLE h) noexcept { ::CloseServiceHandle(h); }
 };
+// An opened INF file (setupapi's HINF; failure is INVALID_HANDLE_VALUE).
+struct InfTraits {
+    using Type = HINF;
+    static HINF Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(HINF h) noexcept { ::SetupCloseInfFile(h); }
+};
 struct DevInfoTraits {
     using Type = HDEVINFO;
     static HDEVINFO Empty() noexcept { return INVALID_HANDLE_VALUE; }
@@ -115,6 +121,7 @@ using UniqueModule = Unique<ModuleTraits>;
 using UniqueRegKey = Unique<RegKeyTraits>;
 using UniqueService = Unique<ServiceHandleTraits>;
 using UniqueDevInfo = Unique<DevInfoTraits>;
+using UniqueInf = Unique<InfTraits>;
 using UniqueLocal = Unique<LocalMemoryTraits>;
 using UniqueDeviceNotify = Unique<DeviceNotifyTraits>;
 using UniqueHeap = Unique<HeapMemoryTraits>;

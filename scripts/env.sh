@@ -17,6 +17,13 @@ ensure_wineprefix() {
   fi
 }
 
+# One Wine server for a whole run: Debian's server otherwise exits two seconds after the last Wine
+# process, and every next start is a cold one. A server that already runs is kept.
+start_wineserver() {
+  wineserver -p 2>/dev/null || true
+  warm_up_wine
+}
+
 # Starts Wine's background processes (services, device manager, desktop) with their output going
 # nowhere: started from a test instead, they would hold CTest's output pipes open after the test ends.
 warm_up_wine() {

@@ -8,9 +8,7 @@ bash "$repo/scripts/install-deps.sh"
 bash "$repo/scripts/build.sh"
 ensure_wineprefix
 ensure_display
-# One Wine server for the whole run: otherwise every test process is a cold start.
-wineserver -p
-warm_up_wine
+start_wineserver
 trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
 
 cd "$build_dir"

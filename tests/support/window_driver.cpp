@@ -78,7 +78,8 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
 std::vector<HWND> TopLevelWindows(DWORD processId, const wchar_t* className) {
     std::vector<HWND> found;
     EnumContext context{processId, className, &found};
-    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&context));
+    // The calling thread's desktop, which may be a virtual desktop it moved to.
+    ::EnumDesktopWindows(::GetThreadDesktop(::GetCurrentThreadId()), CollectWindow, reinterpret_cast<LPARAM>(&context));
     return found;
 }
 

@@ -1,0 +1,95 @@
+#include "driver/driver_install.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "common/text.h"
+#include "common/unique_handle.h"
+#include "workspace/embedded_files.h"
+#include "workspace/secure_workspace.h"
+
+namespace vandrel {
+
+namespace {
+
+constexpr wchar_t kDriverTool[] = L"driver_x64.exe";
+constexpr wchar_t kPreInstallParameters[] = L"/i \"rockusb.inf\"";
+constexpr wchar_t kPreUninstallParameters[] = L"/u \"VID_2207\" \"rockusb.inf\"";
+
+DriverPackageExtractor g_extractor = &ExtractDriverPackage;
+
+void ShowMissingFileBox(DialogOutput& output) {
+    const bool japanese = PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE;
+    output.ShowMessageBox(japanese ? L"ファイルが違います。" : L"Incorrect", L"Message", MB_ICONERROR);
+}
+
+}  // namespace
+
+DriverPackageExtractor SetDriverPackageExtractor(DriverPackageExtractor extractor) {
+    const DriverPackageExtractor previous = g_extractor;
+    g_extractor = extractor ? extractor : &ExtractDriverPackage;
+    return previous;
+}
+
+bool RunWorkspaceToolElevated(HWND owner, DialogOutput& output, const std::wstring& fileName,
+                              const std::wstring& parameters, DWORD waitMs) {
+    std::wstring folder = GetWorkspaceBaseFolder();
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    const std::wstring path = folder + fileName;
+    if (!::PathFileExistsW(path.c_str())) {
+        ShowMissingFileBox(output);
+        return false;
+    }
+
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    // NO_UI: a file that cannot be started must come back as an error code, never as a system box that
+    // blocks the dialog's thread.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = owner;
+    info.lpVerb = L"runas";
+    info.lpFile = path.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = folder.c_str();
+    info.nShow = SW_HIDE;
+    if (!::ShellExecuteExW(&info)) {
+        const DWORD error = ::GetLastError();
+        output.AppendLine(Format(L"ShellExecuteEx failed (err=%lu)\r\n%s %s", error, path.c_str(), parameters.c_str()));
+        return false;
+    }
+    const UniqueHandle process(info.hProcess);
+    if (!process || waitMs == 0) return true;
+
+    if (::WaitForSingleObject(process.get(), waitMs) == WAIT_TIMEOUT) {
+        // The tool is left running: stopping a driver installer halfway could leave the system worse off.
+        output.AppendLine(L"[Driver] external process timeout.");
+        return false;
+    }
+    DWORD exitCode = 0;
+    return ::GetExitCodeProcess(process.get(), &exitCode) && exitCode == 0;
+}
+
+bool PreInstallDriver(HWND owner, DialogOutput& output) {
+    if (!g_extractor()) {
+        output.AppendLine(L"[Driver] Extract embedded files failed.");
+        return true;
+    }
+    if (RunWorkspaceToolElevated(owner, output, kDriverTool, kPreInstallParameters, kDriverToolWaitMs)) {
+        output.AppendLine(L"[Driver] Pre-install succeeded.");
+        return true;
+    }
+    output.AppendLine(L"[Driver] Pre-install failed or timed out.");
+    return false;
+}
+
+bool PreUninstallDriver(HWND owner, DialogOutput& output) {
+    g_extractor();  // files still in place from the start are enough; a missing tool is reported below
+    if (RunWorkspaceToolElevated(owner, output, kDriverTool, kPreUninstallParameters, kDriverToolWaitMs)) {
+        output.AppendLine(L"[Driver] Pre-uninstall succeeded.");
+        return true;
+    }
+    output.AppendLine(L"[Driver] Pre-uninstall failed or timed out.");
+    return false;
+}
+
+}  // namespace vandrel

@@ -1,0 +1,94 @@
+#include "package/package_unpacking.h"
+
+#include <vector>
+
+#include "common/text.h"
+#include "common/unique_handle.h"
+#include "workspace/embedded_files.h"
+#include "workspace/secure_workspace.h"
+
+namespace vandrel {
+
+namespace {
+
+const wchar_t kCaption[] = L"7z Extraction Failed";
+const wchar_t kCommandTemplate[] = L"\"%s\" x \"%s\" -ptamsin_harbor_unpacking -y -o\"%s\"";
+const wchar_t kNo7zaText[] =
+    L"Built-in 7za cannot be extracted or written to the secure directory.\n"
+    L"Please make sure that the resource IDR_7ZA_EXE is correctly embedded, and the current user has write "
+    L"permission to %LOCALAPPDATA%\\QuorraUpgrade\\<GUID>.";
+const wchar_t kLaunchFailedText[] = L"Failed to launch the built-in 7za.";
+const wchar_t kExitCodeText[] =
+    L"Extraction failed (7za exit code=%lu). Please verify the password or file integrity.";
+
+ExitCodeQuery g_exitCodeQuery = &::GetExitCodeProcess;
+
+bool IsExistingFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void ShowFailure(DialogOutput& output, const std::wstring& text) {
+    output.ShowMessageBox(text, kCaption, MB_ICONERROR);
+}
+
+// Starts the command hidden in folder; the process handle, or empty.
+UniqueHandle StartHidden(const std::wstring& commandLine, const std::wstring& folder) {
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          folder.c_str(), &startup, &process))
+        return UniqueHandle();
+    UniqueHandle thread(process.hThread);
+    return UniqueHandle(process.hProcess);
+}
+
+// The exit code of an ended process. A query that fails gives kUnknownExitCode, never 0: an
+// unreadable result must not pass for a successful extraction.
+DWORD ExitCodeOf(HANDLE process) {
+    DWORD exitCode = kUnknownExitCode;
+    if (!g_exitCodeQuery(process, &exitCode)) return kUnknownExitCode;
+    return exitCode;
+}
+
+}  // namespace
+
+ExitCodeQuery SetExitCodeQuery(ExitCodeQuery query) {
+    const ExitCodeQuery previous = g_exitCodeQuery;
+    g_exitCodeQuery = query ? query : &::GetExitCodeProcess;
+    return previous;
+}
+
+bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
+    const std::wstring extractor = ExtractBuiltIn7za();
+    if (extractor.empty() || !IsExistingFile(extractor)) {
+        ShowFailure(output, kNo7zaText);
+        return false;
+    }
+
+    const std::wstring outputFolder = GetRunFolder(false);
+    const std::wstring commandLine =
+        Format(kCommandTemplate, extractor.c_str(), firmwarePath.c_str(), outputFolder.c_str());
+    UniqueHandle process = StartHidden(commandLine, outputFolder);
+    if (!process) {
+        ShowFailure(output, kLaunchFailedText);
+        return false;
+    }
+
+    // No time limit: the dialog's thread waits for as long as 7za runs.
+    ::WaitForSingleObject(process.get(), INFINITE);
+    const DWORD exitCode = ExitCodeOf(process.get());
+    process.reset();
+    if (exitCode != 0) {
+        ShowFailure(output, Format(kExitCodeText, exitCode));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vandrel

@@ -1,0 +1,70 @@
+#include "tests/package/package_test_support.h"
+
+#include <shlobj.h>
+
+#include "common/unique_handle.h"
+#include "tests/support/temp_dir.h"
+
+namespace vandrel::test {
+
+namespace {
+
+// The folder of this test program, where test_7za.exe lies beside it. (window_driver's BinFolder would
+// pull in its WaitFor, which clashes with the workspace test support's.)
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.rfind(L'\\') + 1);
+}
+
+void ReadTreeInto(const std::wstring& folder, const std::wstring& prefix, FileTree& tree) {
+    WIN32_FIND_DATAW entry{};
+    UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &entry));
+    if (!find) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ReadTreeInto(folder + name + L"\\", prefix + name + L"\\", tree);
+        else
+            tree[prefix + name] = ReadFileBytes(folder + name);
+    } while (::FindNextFileW(find.get(), &entry));
+}
+
+}  // namespace
+
+bool WriteTree(const std::wstring& folder, const FileTree& tree) {
+    for (const auto& [relative, content] : tree) {
+        const std::wstring path = folder + relative;
+        const std::wstring parent = path.substr(0, path.rfind(L'\\'));
+        ::SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr);
+        if (!WriteFileBytes(path, content)) return false;
+    }
+    return true;
+}
+
+int MakePackage(const std::wstring& folder, const std::wstring& package, const std::wstring& password) {
+    std::wstring command = L"\"" + ProgramFolder() + L"test_7za.exe\" a -t7z -p" + password + L" -mhe=on \"" +
+                           package + L"\" *";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          folder.c_str(), &startup, &info))
+        return -1;
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    if (::WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) return -1;
+    DWORD exitCode = 0;
+    if (!::GetExitCodeProcess(process.get(), &exitCode)) return -1;
+    return static_cast<int>(exitCode);
+}
+
+FileTree ReadTree(const std::wstring& folder) {
+    FileTree tree;
+    ReadTreeInto(folder, L"", tree);
+    return tree;
+}
+
+}  // namespace vandrel::test

@@ -1,0 +1,48 @@
+// Helpers for the package tests: a dialog output that records instead of showing, and packages made
+// at run time with the real 7za.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/dialog_output.h"
+
+namespace vandrel::test {
+
+const wchar_t kPackagePassword[] = L"tamsin_harbor_unpacking";
+
+// Keeps lines and message boxes; a box "returns" IDOK without opening.
+class RecordingOutput : public DialogOutput {
+public:
+    struct Box {
+        std::wstring text;
+        std::wstring caption;  // empty for a null caption
+        UINT type = 0;
+    };
+    void AppendLine(const std::wstring& line) override { lines.push_back(line); }
+    int ShowMessageBox(const std::wstring& text, const wchar_t* caption, UINT type) override {
+        boxes.push_back({text, caption ? caption : L"", type});
+        return IDOK;
+    }
+
+    std::vector<std::wstring> lines;
+    std::vector<Box> boxes;
+};
+
+// Relative path (backslashes; folders are made as needed) to content.
+using FileTree = std::map<std::wstring, std::string>;
+
+// Writes the tree below folder (which ends in a backslash).
+bool WriteTree(const std::wstring& folder, const FileTree& tree);
+
+// Packs everything in folder into package with 7za (7z format, encrypted names, password);
+// 7za's exit code, or -1 when it could not be run.
+int MakePackage(const std::wstring& folder, const std::wstring& package, const std::wstring& password);
+
+// Every file below folder as relative path to content.
+FileTree ReadTree(const std::wstring& folder);
+
+}  // namespace vandrel::test
