@@ -29,7 +29,15 @@ std::wstring ModulePath() {
 
 }  // namespace
 
-CVandrelDlg::CVandrelDlg() : CDialog(IDD_VANDREL_DIALOG) {
+namespace {
+
+bool StartWorkerThread(AFX_THREADPROC proc, LPVOID param) {
+    return AfxBeginThread(proc, param, THREAD_PRIORITY_NORMAL, 0, 0, nullptr) != nullptr;
+}
+
+}  // namespace
+
+CVandrelDlg::CVandrelDlg() : CDialog(IDD_VANDREL_DIALOG), startThread_(StartWorkerThread) {
     icon_ = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
@@ -46,7 +54,7 @@ BOOL CVandrelDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     SetIcon(icon_, TRUE);
     SetIcon(icon_, FALSE);
-    busy_ = 0;
+    SetBusy(false);
 
     const std::wstring modulePath = ModulePath();
     moduleFolder_ = modulePath.substr(0, modulePath.find_last_of(L'\\') + 1);
@@ -106,6 +114,8 @@ void CVandrelDlg::EnableRunControls(bool enable) {
         ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE);
 }
 
+void CVandrelDlg::SetBusy(bool busy) { ::InterlockedExchange(&busy_, busy ? 1 : 0); }
+
 void CVandrelDlg::AppendLine(const std::wstring& line) { messageList_.AddString(line); }
 
 int CVandrelDlg::ShowMessageBox(const std::wstring& text, const wchar_t* caption, UINT type) {
@@ -131,6 +141,8 @@ bool CVandrelDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wp)); return false;
     case kMsgStartProgress: progress_.Start(::GetTickCount()); result = 0; return true;
     case kMsgStopProgress: progress_.Stop(); result = 0; return true;
+    case kMsgWriteEnded: ::ShutdownBlockReasonDestroy(m_hWnd); result = 0; return true;
+    case WM_QUERYENDSESSION: return OnQueryEndSession(result);
     default: return false;
     }
 }
@@ -139,6 +151,7 @@ bool CVandrelDlg::OnCommand(UINT id, UINT code) {
     if (code != BN_CLICKED) return false;
     switch (id) {
     case IDC_SELECT: SelectFirmware(); return true;
+    case IDC_START_WRITING: StartWriting(); return true;
     case IDC_CONFIRM_VERSION: OnConfirmFirmwareVersion(); return true;
     default: return false;
     }
@@ -176,12 +189,19 @@ bool CVandrelDlg::OnClose() {
     return false;  // the framework's default ends the dialog with IDCANCEL
 }
 
+bool CVandrelDlg::OnQueryEndSession(LRESULT& result) {
+    // Ending the session mid-write would end the process under the worker and cut the write short.
+    if (!busy_) return false;
+    result = FALSE;
+    return true;
+}
+
 void CVandrelDlg::OnConfirmFirmwareVersion() {
     // During a write the library belongs to the worker; clearing the busy flag here would also let
     // the user close the tool mid-write.
     if (busy_) return;
     ConfirmFirmwareVersion(binding_.get(), *this);
-    busy_ = 0;
+    SetBusy(false);
     EnableRunControls(true);
 }
 

@@ -8,6 +8,7 @@
 #include "common/dialog_output.h"
 #include "common/unique_handle.h"
 #include "framework/afxwin.h"
+#include "upgrade/rk_upgrade_api.h"
 #include "upgrade/upgrade_library.h"
 
 namespace vandrel {
@@ -22,6 +23,11 @@ public:
 
     // Enables or disables the run controls 1007, 1011, 1000, 1001 and 1004 together.
     void EnableRunControls(bool enable);
+
+    // Starts a thread running proc(param); false when it could not be started. Tests replace it to
+    // make the start fail.
+    using ThreadStarter = bool (*)(AFX_THREADPROC proc, LPVOID param);
+    void SetThreadStarter(ThreadStarter starter) { startThread_ = starter; }
 
     // DialogOutput: the hidden message list and message boxes owned by this dialog.
     void AppendLine(const std::wstring& line) override;
@@ -41,6 +47,19 @@ private:
     void OnTimer(UINT_PTR id);
     void SelectFirmware();
     void OnConfirmFirmwareVersion();
+    bool OnQueryEndSession(LRESULT& result);
+
+    // The write run (write_run.cpp): preparation on the dialog's thread, device work on a worker.
+    void StartWriting();
+    bool PrepareImage(std::wstring& image);
+    bool ImageFromPackage(std::wstring& image);
+    bool MakeSecureCopy(const std::wstring& image);
+    void StartWorker();
+    static UINT __cdecl WriteThreadProc(LPVOID param);
+    bool WriteRun();
+    bool WriteToFirstUpgradableDevice();
+    void CleanUpAfterRun();
+    void SetBusy(bool busy);
 
     void SetTitleWithVersion();
     void BindUpgradeLibrary();
@@ -57,6 +76,7 @@ private:
     std::unique_ptr<UpgradeLibrary> binding_;
     // Set on the dialog's thread before a write run's worker starts; cleared by the worker at its end.
     volatile LONG busy_ = 0;
+    ThreadStarter startThread_;
     std::wstring firmwarePath_;
     std::wstring secureImagePath_;
 };

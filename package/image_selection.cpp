@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <cwchar>
+
 #include "common/text.h"
 #include "common/unique_handle.h"
 

@@ -26,13 +26,25 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# A demo package: one image per hardware version, packed with the tool's built-in password.
+demo=$build_dir/demo
+rm -rf "$demo" && mkdir -p "$demo/images"
+for v in 0 1 2; do
+  head -c $((3 * 1024 * 1024 + v * 4096)) /dev/urandom > "$demo/images/fw_V$v.img"
+done
+(cd "$demo/images" && 7zz a -t7z -ptamsin_harbor_unpacking -mhe=on ../demo-firmware.bin fw_V0.img fw_V1.img fw_V2.img >/dev/null)
+package=$(winepath -w "$demo/demo-firmware.bin")
+expected=$(sha256sum "$demo/images/fw_V1.img" | cut -d' ' -f1)
+echo "run: demo package $demo/demo-firmware.bin ($package)"
+
 transmitter service install >/dev/null
-device=$(transmitter plug --version V1.0.0)
-echo "run: plugged a virtual transmitter: $device"
+device=$(transmitter plug --pid 0x110B --version V1.0.0)
+echo "run: plugged a virtual transmitter (hardware version 1): $device"
 
 if [ "$headless" = no ]; then
-  echo "run: starting Vandrel.exe on $DISPLAY; close its window to end"
+  echo "run: starting Vandrel.exe on $DISPLAY: press Select, pick $package, press Start Writing; close the window to end"
   wine explorer /desktop=Vandrel,800x400 "$bin/Vandrel.exe"
+  transmitter list | sed 's/^/run: device: /'
   exit 0
 fi
 
@@ -40,14 +52,30 @@ fi
 wine explorer /desktop=Vandrel,800x400 "$bin/Vandrel.exe" >/dev/null 2>&1 &
 tool=$!
 echo "run: main dialog: $(remote wait)"
-sleep 1
+echo "run: picking the package through Select: $(remote select-file "$package")"
+sleep 0.5
 import -window root "$shots/main-dialog.png"
 echo "run: screenshot $shots/main-dialog.png"
 
-echo "run: clicking \"Confirming FW version\""
-remote click 1011
-echo "run: the tool says: $(remote box)"
+echo "run: pressing \"Start Writing\""
+remote click 1007
+sleep 2
+import -window root "$shots/writing.png"
+echo "run: screenshot $shots/writing.png"
+result=$(remote box 120)
+echo "run: the tool says: $result"
 remote lines | sed 's/^/run:   message list: /'
 
+echo "run: pressing \"Confirming FW version\""
+remote click 1011
+echo "run: the tool says: $(remote box)"
 echo "run: closing: $(remote close)"
 wait "$tool" 2>/dev/null || true
+
+written=$(transmitter list | DEVICE="$device" awk -F'\t' '$1 == ENVIRON["DEVICE"] { print $9 }')
+if [ "$result" = "Message | Write successful" ] && [ "$written" = "$expected" ]; then
+  echo "run: the transmitter holds the V1 image (SHA-256 $written): success"
+else
+  echo "run: FAILED: the transmitter holds ${written:-nothing}, expected the V1 image $expected" >&2
+  exit 1
+fi

@@ -94,12 +94,13 @@ bool ExtractDriverPackage() {
 }
 
 std::wstring ExtractBuiltIn7za() {
-    const std::wstring target = GetWorkspaceBaseFolder() + L"7za.exe";
+    const std::wstring base = GetWorkspaceBaseFolder();
+    const std::wstring target = base + L"7za.exe";
     ResourceBytes bytes;
     if (!LoadRcData(::GetModuleHandleW(nullptr), kSevenZipResource, RT_RCDATA, bytes)) return {};
     if (HoldsExactly(target, bytes)) return target;
 
-    ApplyOwnerOnlyAcl(GetWorkspaceBaseFolder());
+    ApplyOwnerOnlyAcl(base);  // result not examined; never an EFS marking here
     if (!WriteBufferToFile(target, bytes.data, bytes.size)) return {};
     // Drops the temporary attribute given at creation.
     ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);

@@ -154,13 +154,16 @@ TEST_F(UnpackPackageTest, ExtractorThatCannotBeWrittenShowsTheResourceMessage) {
         const wchar_t* name;
         bool folder;
     };
-    for (const Case& c : {Case{L"a folder in its place", true}, Case{L"a read-only planted file", false}}) {
+    // A planted file held open cannot be replaced (Wine as root would write into a read-only one).
+    for (const Case& c : {Case{L"a folder in its place", true}, Case{L"a planted file in use", false}}) {
         SCOPED_TRACE(c.name);
+        UniqueFile held;
         if (c.folder) {
             ASSERT_TRUE(::CreateDirectoryW(extractor.c_str(), nullptr));
         } else {
             ASSERT_TRUE(WriteFileBytes(extractor, "MZ planted"));
-            ASSERT_TRUE(::SetFileAttributesW(extractor.c_str(), FILE_ATTRIBUTE_READONLY));
+            held = LockFile(extractor);
+            ASSERT_TRUE(held);
         }
         output_.boxes.clear();
 
@@ -168,7 +171,7 @@ TEST_F(UnpackPackageTest, ExtractorThatCannotBeWrittenShowsTheResourceMessage) {
 
         ExpectOneBox(kNo7zaText);
         EXPECT_TRUE(ReadTree(run_).empty());
-        ::SetFileAttributesW(extractor.c_str(), FILE_ATTRIBUTE_NORMAL);
+        held.reset();
         if (!::DeleteFileW(extractor.c_str())) ::RemoveDirectoryW(extractor.c_str());
     }
 }

@@ -1,0 +1,178 @@
+// "Start Writing": the firmware write run. StartWriting prepares everything on the dialog's thread
+// (workspace, unpacking, image choice, secure copy); WriteRun does the device work on a worker thread
+// and cleans up after itself.
+#include "app/vandrel_dlg.h"
+
+#include "app/firmware_extension.h"
+#include "app/messages.h"
+#include "common/text.h"
+#include "package/image_selection.h"
+#include "package/package_unpacking.h"
+#include "resources/resource.h"
+#include "workspace/decoys.h"
+#include "workspace/housekeeping.h"
+#include "workspace/secure_delete.h"
+#include "workspace/secure_image.h"
+#include "workspace/secure_workspace.h"
+
+namespace vandrel {
+
+namespace {
+
+constexpr wchar_t kNoDevice[] = L"No found device!";
+
+std::wstring LoadResourceString(UINT id) {
+    const wchar_t* text = nullptr;
+    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
+}
+
+}  // namespace
+
+void CVandrelDlg::StartWriting() {
+    // One write at a time: a device event may have enabled the button again during a run.
+    if (busy_) return;
+    CleanWorkspace();
+    GetRunFolder(true);
+    CreateDecoyImages(3, 1, 256, 1024);
+    firmwarePath_ = CWnd(GetDlgItem(IDC_FIRMWARE_PATH)).GetWindowText();
+    if (firmwarePath_.empty()) {
+        ShowMessageBox(LoadResourceString(IDS_SELECT_FIRMWARE), L"Message", MB_ICONERROR);
+        return;
+    }
+    if (!binding_) {
+        ShowMessageBox(L"RKUpgrade did not be loaded!", nullptr, MB_ICONERROR);
+        return;
+    }
+    if (!binding_->initialised) {
+        ShowMessageBox(L"Loader did not initialize!", nullptr, MB_ICONERROR);
+        return;
+    }
+    std::wstring image;
+    if (!PrepareImage(image) || !MakeSecureCopy(image)) return;
+
+    messageList_.ResetContent();
+    SetBusy(true);
+    EnableRunControls(false);
+    StartWorker();
+}
+
+bool CVandrelDlg::PrepareImage(std::wstring& image) {
+    const std::wstring extension = FirmwareExtension(firmwarePath_);
+    if (extension == L"7z" || extension == L"bin") return ImageFromPackage(image);
+    if (extension == L"img") {
+        image = firmwarePath_;
+        return true;
+    }
+    ShowMessageBox(L"Unsupported firmware format.", L"Error", MB_ICONERROR);
+    return false;
+}
+
+bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
+    if (!UnpackPackage(firmwarePath_, *this)) return false;
+    DeviceRecord* records = nullptr;
+    const int count = binding_->RK_ScanDeviceW(&records);
+    if (count <= 0 || !records) {
+        // The message list is hidden: the line alone would leave the user with no reaction at all.
+        AppendLine(kNoDevice);
+        ShowMessageBox(kNoDevice, L"Message", MB_ICONERROR);
+        return false;
+    }
+    int hardwareVersion = 0;
+    for (int i = 0; i < count; ++i) hardwareVersion = HardwareVersionOf(records[i].productId);
+    if (!FindImageForHardwareVersion(GetRunFolder(false), L"*.img", hardwareVersion, image)) {
+        ShowMessageBox(Format(L"No .img file for V%d was found in the extracted folder.", hardwareVersion),
+                       L"File Not Found", MB_ICONERROR);
+        return false;
+    }
+    return true;
+}
+
+bool CVandrelDlg::MakeSecureCopy(const std::wstring& image) {
+    std::wstring securePath;
+    UniqueFile secure;
+    if (!CreateSecureImageFile(securePath, secure)) {
+        ShowMessageBox(L"Failed to create secure temporary file.", L"Error", MB_ICONERROR);
+        return false;
+    }
+    const bool copied = CopyFileToHandle(image, secure.get());
+    secure.reset();
+    if (!copied) {
+        ::DeleteFileW(securePath.c_str());
+        ShowMessageBox(L"Failed to write to the secure temporary file.", L"Error", MB_ICONERROR);
+        return false;
+    }
+    secureImagePath_ = securePath;
+    // An image unpacked from the package goes at once; one the user picked is left alone.
+    if (IsInRunFolder(image)) DeleteOrScheduleAtReboot(image);
+    return true;
+}
+
+void CVandrelDlg::StartWorker() {
+    ::ShutdownBlockReasonCreate(m_hWnd, L"Firmware is being written to the transmitter.");
+    if (startThread_(WriteThreadProc, this)) return;
+    // Nothing will run the write: back to idle, and the image copy goes.
+    DeleteOrScheduleAtReboot(secureImagePath_);
+    ::ShutdownBlockReasonDestroy(m_hWnd);
+    SetBusy(false);
+    EnableRunControls(true);
+    ShowMessageBox(L"The write could not be started.", L"Error", MB_ICONERROR);
+}
+
+UINT __cdecl CVandrelDlg::WriteThreadProc(LPVOID param) {
+    auto* dialog = static_cast<CVandrelDlg*>(param);
+    const bool written = dialog->WriteRun();
+    const std::wstring text = LoadResourceString(written ? IDS_WRITE_SUCCESSFUL : IDS_WRITE_FAILED);
+    ::MessageBoxW(dialog->m_hWnd, text.c_str(), L"Message", written ? MB_ICONINFORMATION : MB_ICONERROR);
+    return 0;
+}
+
+bool CVandrelDlg::WriteRun() {
+    const bool written = WriteToFirstUpgradableDevice();
+    CleanUpAfterRun();
+    return written;
+}
+
+bool CVandrelDlg::WriteToFirstUpgradableDevice() {
+    UpgradeOptions options{};
+    DeviceRecord* records = nullptr;
+    const int count = binding_->RK_ScanDeviceW(&records);
+    if (count <= 0 || !records) {
+        AppendLine(kNoDevice);
+        return false;
+    }
+    const DeviceRecord* chosen = nullptr;
+    for (int i = 0; i < count && !chosen; ++i)
+        if (records[i].mode == 1 || records[i].mode == 2) chosen = &records[i];
+    if (!chosen) {
+        AppendLine(L"No found device to upgrade!");
+        return false;
+    }
+    const uint32_t layer = chosen->layer;
+    binding_->RK_SetFirmwareW(secureImagePath_.c_str(), 0);
+    AppendLine(L"Download firmware...");
+    PostMessage(kMsgStartProgress);
+    options.word44 = 1;
+    options.word48 = 1;
+    const bool written = binding_->RK_UpgradeW(&options, layer) != 0;
+    AppendLine(written ? L"Download firmware ok" : L"Download firmware failed!");
+    PostMessage(kMsgStopProgress);
+    return written;
+}
+
+void CVandrelDlg::CleanUpAfterRun() {
+    if (binding_->initialised) {
+        binding_->RK_Uninitialize();
+        binding_->initialised = FALSE;
+        ::Sleep(100);
+    }
+    if (IsInRunFolder(secureImagePath_) && !DeleteFileWithRetry(secureImagePath_, kSecureImageDeleteBudgetMs))
+        ::MoveFileExW(secureImagePath_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    CleanWorkspace();
+    if (!binding_->initialised) binding_->Initialize(logFolder_);
+    SetBusy(false);
+    PostMessage(kMsgWriteEnded);
+    EnableRunControls(true);
+}
+
+}  // namespace vandrel

@@ -1,0 +1,249 @@
+// "Start Writing" in the real tool, end to end: a password-protected package or a single image is
+// written into a virtual transmitter, and every failure on the way tells the user.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include "tests/e2e/tool_fixture.h"
+#include "tests/package/package_test_support.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/virtual_transmitter_client.h"
+
+namespace vandrel::test {
+namespace {
+
+// Distinct image contents per hardware version, a few blocks long.
+std::string ImageBytes(char tag, size_t size = 200000) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + tag) & 0xFF);
+    return bytes;
+}
+
+std::wstring WorkspaceBase() {
+    wchar_t local[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
+    return std::wstring(local) + L"\\QuorraUpgrade\\";
+}
+
+bool FolderIsEmpty(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry{};
+    UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &entry));
+    if (!find) return true;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") return false;
+    } while (::FindNextFileW(find.get(), &entry));
+    return true;
+}
+
+class WriteRunTest : public ToolTest {
+protected:
+    void SetUp() override {
+        UnplugAllVirtualDevices();
+        ASSERT_TRUE(service_.Install());
+        // No image for hardware version 0: a device of another product id has nothing to get.
+        images_ = {{L"fw_V1.img", ImageBytes('1')}, {L"sub\\fw_V2.img", ImageBytes('2')}};
+        ASSERT_TRUE(WriteTree(content_.path(), images_));
+        package_ = folder_ / L"firmware package.bin";
+        ASSERT_EQ(0, MakePackage(content_.path(), package_, kPackagePassword));
+    }
+
+    void SetFirmwarePath(const std::wstring& path) {
+        ::SendMessageW(Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    }
+
+    // Clicks Start Writing and returns the box that ends the click, dismissed.
+    MessageBoxInfo StartWritingAndReadBox(DWORD timeoutMs = 60000) {
+        Click(dialog_, 1007);
+        MessageBoxInfo box;
+        EXPECT_TRUE(WaitForMessageBox(tool_->id(), &box, timeoutMs));
+        DismissMessageBox(box.window);
+        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+        return box;
+    }
+
+    std::string Flash(const std::wstring& device) { return ReadFileBytes(VirtualFlashPath(device)); }
+
+    RockusbServiceGuard service_;
+    PluggedDevices devices_;
+    TempDir content_, folder_;
+    FileTree images_;
+    std::wstring package_;
+};
+
+TEST_F(WriteRunTest, WritesThePackagesImageForTheDevicesHardwareVersion) {
+    ASSERT_TRUE(Start());
+    const std::wstring device = devices_.Plug(L"--pid 0x110B --upgrade-ms 1500");
+    ASSERT_FALSE(device.empty());
+    SetFirmwarePath(package_);
+    Click(dialog_, 1007);
+
+    // While the device is written: busy, controls disabled, progress shown, no way out.
+    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(12345)); }, 30000)) << "the progress display starts";
+    EXPECT_TRUE(IsShown(Control(1013)));
+    for (int id : {1007, 1011, 1000, 1001}) EXPECT_FALSE(IsEnabled(Control(id))) << id;
+    DWORD_PTR answer = 1;
+    ::SendMessageTimeoutW(dialog_, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    EXPECT_EQ(0u, answer) << "the session may not end mid-write";
+    ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
+    Click(dialog_, 1007);
+
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 60000));
+    EXPECT_EQ(L"Message", box.caption);
+    EXPECT_EQ(L"Write successful", box.text);
+    EXPECT_TRUE(IsEnabled(Control(1007))) << "the dialog is idle before the result shows";
+    EXPECT_FALSE(IsShown(Control(12345)));
+    DismissMessageBox(box.window);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+    EXPECT_TRUE(tool_->running()) << "Escape and the close request were refused during the write";
+
+    EXPECT_EQ(images_[L"fw_V1.img"], Flash(device));
+    const auto lines = MessageLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(L"Download firmware...", lines[lines.size() - 2]);
+    EXPECT_EQ(L"Download firmware ok", lines.back());
+    EXPECT_TRUE(FolderIsEmpty(WorkspaceBase())) << "nothing of the run is left in the workspace";
+
+    // A second run in a row works too.
+    EXPECT_EQ(L"Write successful", StartWritingAndReadBox().text);
+    CloseAndExpectExit();
+}
+
+TEST_F(WriteRunTest, AVersionTwoDeviceGetsTheVersionTwoImageFromASubfolder) {
+    ASSERT_TRUE(Start());
+    const std::wstring device = devices_.Plug(L"--pid 0x110F --upgrade-ms 300");
+    SetFirmwarePath(package_);
+    EXPECT_EQ(L"Write successful", StartWritingAndReadBox().text);
+    EXPECT_EQ(images_[L"sub\\fw_V2.img"], Flash(device));
+    CloseAndExpectExit();
+}
+
+TEST_F(WriteRunTest, APickedImageIsWrittenDirectlyAndLeftInPlace) {
+    ASSERT_TRUE(Start());
+    const std::wstring device = devices_.Plug(L"--upgrade-ms 300");
+    const std::wstring image = folder_ / L"MY IMAGE.IMG";
+    ASSERT_TRUE(WriteFileBytes(image, ImageBytes('x', 70000)));
+    SetFirmwarePath(image);
+    EXPECT_EQ(L"Write successful", StartWritingAndReadBox().text);
+    EXPECT_EQ(ImageBytes('x', 70000), Flash(device));
+    EXPECT_EQ(ImageBytes('x', 70000), ReadFileBytes(image)) << "the user's own file stays";
+    CloseAndExpectExit();
+}
+
+TEST_F(WriteRunTest, PicksTheFirmwareThroughTheFileDialog) {
+    ASSERT_TRUE(Start());
+    Click(dialog_, 1001);
+    HWND picker = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (HWND w : TopLevelWindows(tool_->id()))
+            if (WindowText(w) == L"Select Firmware File") picker = w;
+        return picker != nullptr;
+    }));
+    HWND name = ::GetDlgItem(picker, 1152);
+    ASSERT_NE(nullptr, name);
+    ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(package_.c_str()));
+    ::PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(picker, IDOK)));
+    EXPECT_TRUE(WaitFor([&] { return WindowText(Control(1000)) == package_; }));
+    CloseAndExpectExit();
+}
+
+struct RefusedCase {
+    const char* name;
+    const wchar_t* deviceOptions;  // null: no device
+    const wchar_t* firmware;       // "<package>" for the good package, "" for none, else a file to make
+    const wchar_t* caption;
+    const wchar_t* text;
+};
+
+class RefusedRunTest : public WriteRunTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedRunTest, EndsWithAMessageAndStartsNothing) {
+    const RefusedCase& c = GetParam();
+    ASSERT_TRUE(Start());
+    if (c.deviceOptions) {
+        ASSERT_FALSE(devices_.Plug(c.deviceOptions).empty());
+    }
+    std::wstring firmware = c.firmware;
+    if (firmware == L"<package>") {
+        firmware = package_;
+    } else if (!firmware.empty()) {
+        firmware = folder_ / firmware;
+        ASSERT_TRUE(WriteFileBytes(firmware, "not a package"));
+    }
+    SetFirmwarePath(firmware);
+    const MessageBoxInfo box = StartWritingAndReadBox();
+    EXPECT_EQ(c.caption, box.caption);
+    EXPECT_EQ(c.text, box.text);
+    EXPECT_TRUE(IsEnabled(Control(1007)));
+    CloseAndExpectExit();
+}
+
+void PrintTo(const RefusedCase& c, std::ostream* out) { *out << c.name; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusedRunTest,
+    ::testing::Values(
+        RefusedCase{"NoFirmware", L"", L"", L"Message", L"Please select firmware data"},
+        RefusedCase{"UnknownExtension", L"", L"firmware.zip", L"Error", L"Unsupported firmware format."},
+        RefusedCase{"NoExtension", L"", L"firmware", L"Error", L"Unsupported firmware format."},
+        RefusedCase{"NotAPackage", L"", L"broken.7z", L"7z Extraction Failed",
+                    L"Extraction failed (7za exit code=2). Please verify the password or file integrity."},
+        RefusedCase{"NoDeviceAfterUnpacking", nullptr, L"<package>", L"Message", L"No found device!"},
+        RefusedCase{"NoImageForTheVersion", L"--pid 0x1234", L"<package>", L"File Not Found",
+                    L"No .img file for V0 was found in the extracted folder."}),
+    [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
+
+struct FailedWriteCase {
+    const char* name;
+    const wchar_t* deviceOptions;
+    const wchar_t* lastLine;
+};
+
+class FailedWriteTest : public WriteRunTest, public ::testing::WithParamInterface<FailedWriteCase> {};
+
+TEST_P(FailedWriteTest, SaysWriteFailedAndCleansUp) {
+    const FailedWriteCase& c = GetParam();
+    ASSERT_TRUE(Start());
+    ASSERT_FALSE(devices_.Plug(c.deviceOptions).empty());
+    SetFirmwarePath(package_);
+    const MessageBoxInfo box = StartWritingAndReadBox();
+    EXPECT_EQ(L"Message", box.caption);
+    EXPECT_EQ(L"Write failed", box.text);
+    EXPECT_EQ(c.lastLine, MessageLines().back());
+    EXPECT_TRUE(FolderIsEmpty(WorkspaceBase()));
+    // The library was initialised again: the version can be read at once.
+    Click(dialog_, 1011);
+    MessageBoxInfo version;
+    ASSERT_TRUE(WaitForMessageBox(tool_->id(), &version));
+    EXPECT_NE(L"RKUpgrade not loaded or not initialized!", version.text);
+    DismissMessageBox(version.window);
+    CloseAndExpectExit();
+}
+
+void PrintTo(const FailedWriteCase& c, std::ostream* out) { *out << c.name; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailedWriteTest,
+    ::testing::Values(FailedWriteCase{"UpgradeRefused", L"--fail-upgrade --upgrade-ms 200", L"Download firmware failed!"},
+                      FailedWriteCase{"NoDeviceInAnUpgradableMode", L"--mode 3", L"No found device to upgrade!"}),
+    [](const ::testing::TestParamInfo<FailedWriteCase>& info) { return info.param.name; });
+
+TEST_F(WriteRunTest, ADeviceUnpluggedMidWriteFailsTheWrite) {
+    ASSERT_TRUE(Start());
+    const std::wstring device = devices_.Plug(L"--upgrade-ms 20000");
+    SetFirmwarePath(package_);
+    Click(dialog_, 1007);
+    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(12345)); }, 30000));
+    ASSERT_TRUE(devices_.Unplug(device));
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 30000));
+    EXPECT_EQ(L"Write failed", box.text);
+    DismissMessageBox(box.window);
+    EXPECT_EQ(L"Download firmware failed!", MessageLines().back());
+    CloseAndExpectExit();
+}
+
+}  // namespace
+}  // namespace vandrel::test
