@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/tool_fixture.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/virtual_transmitter_client.h"
 
 namespace vandrel::test {
 namespace {
@@ -26,6 +28,37 @@ TEST_F(JapaneseDialogTest, SecondStartFindsTheJapaneseTitle) {
     Process second(ToolPath());
     ASSERT_TRUE(second.WaitForExit(15000));
     EXPECT_TRUE(WaitFor([&] { return !::IsIconic(dialog_); }));
+}
+
+TEST_F(JapaneseDialogTest, ResultAndEmptyPathMessagesAreJapaneseWhileTheOthersStayEnglish) {
+    UnplugAllVirtualDevices();
+    RockusbServiceGuard service;
+    ASSERT_TRUE(service.Install());
+    ASSERT_TRUE(Start());
+    PluggedDevices devices;
+    ASSERT_FALSE(devices.Plug(L"--upgrade-ms 200").empty());
+
+    auto startWriting = [&] {
+        Click(dialog_, 1007);
+        MessageBoxInfo box;
+        EXPECT_TRUE(WaitForMessageBox(tool_->id(), &box, 60000));
+        DismissMessageBox(box.window);
+        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+        return box;
+    };
+    EXPECT_EQ(L"ファームウェアデータを選択してください", startWriting().text);
+
+    TempDir folder;
+    ASSERT_TRUE(WriteFileBytes(folder / L"fw.zip", "zip"));
+    ::SendMessageW(Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"fw.zip").c_str()));
+    EXPECT_EQ(L"Unsupported firmware format.", startWriting().text);
+
+    ASSERT_TRUE(WriteFileBytes(folder / L"fw.img", std::string(5000, 'j')));
+    ::SendMessageW(Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"fw.img").c_str()));
+    const MessageBoxInfo result = startWriting();
+    EXPECT_EQ(L"Message", result.caption);
+    EXPECT_EQ(L"書込成功", result.text);
+    CloseAndExpectExit();
 }
 
 }  // namespace

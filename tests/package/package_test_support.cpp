@@ -1,5 +1,7 @@
 #include "tests/package/package_test_support.h"
 
+#include "tests/support/window_driver.h"
+
 #include <shlobj.h>
 
 #include "common/unique_handle.h"
@@ -11,13 +13,6 @@ namespace {
 
 // The folder of this test program, where test_7za.exe lies beside it. (window_driver's BinFolder would
 // pull in its WaitFor, which clashes with the workspace test support's.)
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.rfind(L'\\') + 1);
-}
-
 void ReadTreeInto(const std::wstring& folder, const std::wstring& prefix, FileTree& tree) {
     WIN32_FIND_DATAW entry{};
     UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &entry));
@@ -44,9 +39,8 @@ bool WriteTree(const std::wstring& folder, const FileTree& tree) {
     return true;
 }
 
-int MakePackage(const std::wstring& folder, const std::wstring& package, const std::wstring& password) {
-    std::wstring command = L"\"" + ProgramFolder() + L"test_7za.exe\" a -t7z -p" + password + L" -mhe=on \"" +
-                           package + L"\" *";
+int RunInFolder(const std::wstring& commandLine, const std::wstring& folder, DWORD timeoutMs) {
+    std::wstring command = commandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -55,10 +49,17 @@ int MakePackage(const std::wstring& folder, const std::wstring& package, const s
         return -1;
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
-    if (::WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) return -1;
+    if (::WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) return -1;
     DWORD exitCode = 0;
     if (!::GetExitCodeProcess(process.get(), &exitCode)) return -1;
     return static_cast<int>(exitCode);
+}
+
+int MakePackage(const std::wstring& folder, const std::wstring& package, const std::wstring& password,
+                const std::wstring& switches) {
+    return RunInFolder(L"\"" + BinFolder() + L"test_7za.exe\" a -t7z -p" + password + L" -mhe=on " + switches + L" \"" +
+                           package + L"\" *",
+                       folder, 600000);
 }
 
 FileTree ReadTree(const std::wstring& folder) {

@@ -38,9 +38,13 @@ using FileTree = std::map<std::wstring, std::string>;
 // Writes the tree below folder (which ends in a backslash).
 bool WriteTree(const std::wstring& folder, const FileTree& tree);
 
-// Packs everything in folder into package with 7za (7z format, encrypted names, password);
-// 7za's exit code, or -1 when it could not be run.
-int MakePackage(const std::wstring& folder, const std::wstring& package, const std::wstring& password);
+// Runs a hidden program in folder and waits for it; its exit code, or -1 when it could not be run.
+int RunInFolder(const std::wstring& commandLine, const std::wstring& folder, DWORD timeoutMs);
+
+// Packs everything in folder into package with 7za (7z format, encrypted names, password, and any
+// further switches); 7za's exit code, or -1 when it could not be run.
+int MakePackage(const std::wstring& folder, const std::wstring& package, const std::wstring& password,
+                const std::wstring& switches = L"");
 
 // Every file below folder as relative path to content.
 FileTree ReadTree(const std::wstring& folder);

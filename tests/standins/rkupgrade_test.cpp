@@ -11,6 +11,7 @@
 #include "common/unique_handle.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
+#include "tests/support/window_driver.h"
 #include "upgrade/upgrade_library.h"
 
 namespace vandrel::test {
@@ -99,7 +100,7 @@ protected:
     RockusbServiceGuard service;
     PluggedDevices devices;
     bool loaded = false;
-    UpgradeLibrary binding{ProgramFolder() + L"RKUpgrade.dll", loaded};
+    UpgradeLibrary binding{BinFolder() + L"RKUpgrade.dll", loaded};
 };
 
 TEST_F(StandInLibrary, ScanListsBoundRockchipDevicesInTreeOrder) {

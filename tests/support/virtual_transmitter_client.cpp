@@ -1,4 +1,5 @@
 #include "tests/support/virtual_transmitter_client.h"
+#include "tests/support/window_driver.h"
 
 #include <shlobj.h>
 
@@ -59,13 +60,6 @@ std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin()
 
 }  // namespace
 
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
 ProcessRun RunTransmitter(const std::wstring& arguments, DWORD timeoutMs) {
     ProcessRun run;
     UniqueHandle outRead, outWrite, errRead, errWrite;
@@ -75,7 +69,7 @@ ProcessRun RunTransmitter(const std::wstring& arguments, DWORD timeoutMs) {
     startup.hStdInput = nullptr;
     startup.hStdOutput = outWrite.get();
     startup.hStdError = errWrite.get();
-    std::wstring commandLine = L"\"" + ProgramFolder() + L"virtual-transmitter.exe\" " + arguments;
+    std::wstring commandLine = L"\"" + BinFolder() + L"virtual-transmitter.exe\" " + arguments;
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                           &startup, &info))

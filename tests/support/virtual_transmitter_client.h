@@ -10,10 +10,6 @@
 
 namespace vandrel::test {
 
-// The folder of the running test program, ending in a backslash; the programs and DLLs of the build
-// lie beside it.
-std::wstring ProgramFolder();
-
 struct ProcessRun {
     bool started = false;
     bool finished = false;  // false: timed out and was ended

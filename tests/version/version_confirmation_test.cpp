@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
+#include "tests/support/window_driver.h"
 
 namespace vandrel::test {
 namespace {
@@ -50,7 +51,7 @@ protected:
     RockusbServiceGuard service;
     PluggedDevices devices;
     bool loaded = false;
-    UpgradeLibrary binding{ProgramFolder() + L"RKUpgrade.dll", loaded};
+    UpgradeLibrary binding{BinFolder() + L"RKUpgrade.dll", loaded};
     RecordingOutput output;
 };
 

@@ -1,5 +1,7 @@
 #include "tests/workspace/workspace_test_support.h"
 
+#include "tests/support/window_driver.h"
+
 #include "common/text.h"
 #include "tests/support/temp_dir.h"
 #include "workspace/secure_workspace.h"
@@ -104,15 +106,6 @@ std::vector<std::wstring> ListEntries(const std::wstring& folder) {
         if (name != L"." && name != L"..") names.push_back(name);
     } while (::FindNextFileW(find.get(), &entry));
     return names;
-}
-
-bool WaitFor(const std::function<bool()>& predicate, DWORD timeoutMs) {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (predicate()) return true;
-        if (::GetTickCount64() >= deadline) return false;
-        ::Sleep(20);
-    }
 }
 
 bool IsUpperHex(const std::wstring& text, size_t length) {

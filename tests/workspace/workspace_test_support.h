@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/unique_handle.h"
+#include "tests/support/window_driver.h"
 #include "workspace/decoys.h"
 #include "workspace/secure_workspace.h"
 
@@ -56,8 +57,6 @@ private:
 
 // Names in folder (without "." and ".."), in listing order.
 std::vector<std::wstring> ListEntries(const std::wstring& folder);
-// Polls predicate every 20 ms until it holds or timeoutMs has passed.
-bool WaitFor(const std::function<bool()>& predicate, DWORD timeoutMs);
 bool IsUpperHex(const std::wstring& text, size_t length);
 DWORD AttributesOf(const std::wstring& path);
 

@@ -1,0 +1,175 @@
+// write-bench: measures the write run of the real tool against a virtual transmitter.
+//
+//   write-bench latency MIB    three images of MIB MiB in a package: the time from the Start Writing
+//                              click to the worker's start, against 7za's extraction of the same
+//                              package plus a plain copy of the image, run alone
+//   write-bench memory MIB     the tool's peak working set after writing one image of MIB MiB
+//
+// Prints one line of figures; exits 1 when a step fails.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "tests/package/package_test_support.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/virtual_transmitter_client.h"
+#include "tests/support/window_driver.h"
+
+using namespace vandrel::test;
+
+namespace {
+
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now;
+}
+
+// Incompressible content, different per tag, written in 1 MiB blocks.
+bool WriteImage(const std::wstring& path, uint32_t mib, uint32_t tag) {
+    vandrel::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                           nullptr));
+    if (!file) return false;
+    std::string block(1 << 20, '\0');
+    uint64_t state = 0x9E3779B97F4A7C15ull ^ tag;
+    for (uint32_t m = 0; m < mib; ++m) {
+        for (size_t i = 0; i < block.size(); i += 8) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            memcpy(&block[i], &state, 8);
+        }
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) ||
+            written != block.size())
+            return false;
+    }
+    return true;
+}
+
+struct Tool {
+    std::unique_ptr<Process> process;
+    HWND dialog = nullptr;
+};
+
+bool StartTool(Tool& tool) {
+    tool.process = std::make_unique<Process>(BinFolder() + L"Vandrel.exe");
+    tool.dialog = WaitForMainDialog(*tool.process);
+    return tool.dialog != nullptr;
+}
+
+bool WaitForResult(Tool& tool, DWORD timeoutMs, std::wstring* text) {
+    MessageBoxInfo box;
+    if (!WaitForMessageBox(tool.process->id(), &box, timeoutMs)) return false;
+    *text = box.text;
+    DismissMessageBox(box.window);
+    return WaitFor([&] { return !::IsWindow(box.window); });
+}
+
+void CloseTool(Tool& tool) {
+    ::PostMessageW(tool.dialog, WM_CLOSE, 0, 0);
+    if (!tool.process->WaitForExit(60000)) tool.process->Kill();
+}
+
+int Latency(uint32_t mib) {
+    TempDir content, work, raw;
+    for (uint32_t v = 0; v < 3; ++v)
+        if (!WriteImage(content / (L"fw_V" + std::to_wstring(v) + L".img"), mib, v)) return 1;
+    const std::wstring package = work / L"bench.bin";
+    if (MakePackage(content.path(), package, kPackagePassword, L"-mx0") != 0) return 1;
+
+    // Alone: the same extraction, then a plain copy of the image.
+    const LARGE_INTEGER rawStart = Now();
+    if (RunInFolder(L"\"" + BinFolder() + L"test_7za.exe\" x \"" + package + L"\" -p" + kPackagePassword +
+                        L" -y -o\"" + raw.path() + L"\"",
+                    raw.path(), INFINITE) != 0)
+        return 1;
+    const LARGE_INTEGER extracted = Now();
+    if (!::CopyFileW((raw / L"fw_V1.img").c_str(), (raw / L"copy.img").c_str(), FALSE)) return 1;
+    const LARGE_INTEGER copied = Now();
+    const double rawSeconds = Seconds(rawStart, copied);
+
+    Tool tool;
+    PluggedDevices devices;
+    if (!StartTool(tool) || devices.Plug(L"--upgrade-ms 200").empty()) return 1;
+    ::SendMessageW(::GetDlgItem(tool.dialog, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(package.c_str()));
+    HWND bar = ::GetDlgItem(tool.dialog, 12345);
+    const LARGE_INTEGER click = Now();
+    Click(tool.dialog, 1007);
+    LARGE_INTEGER started{};
+    bool shown = false;
+    for (;;) {
+        if (IsShown(bar)) {
+            started = Now();
+            shown = true;
+            break;
+        }
+        if (Seconds(click, Now()) > 600) break;
+        ::Sleep(2);
+    }
+    std::wstring result;
+    const bool finished = WaitForResult(tool, 600000, &result);
+    CloseTool(tool);
+    if (!shown || !finished || result != L"Write successful") {
+        std::printf("latency: the write did not run through\n");
+        return 1;
+    }
+    const double toolSeconds = Seconds(click, started);
+    std::printf("latency: images 3 x %u MiB; click to worker start %.2f s; 7za alone %.2f s + copy %.2f s = %.2f s; "
+                "ratio %.3f\n",
+                mib, toolSeconds, Seconds(rawStart, extracted), Seconds(extracted, copied), rawSeconds,
+                toolSeconds / rawSeconds);
+    return 0;
+}
+
+int Memory(uint32_t mib) {
+    TempDir content;
+    const std::wstring image = content / L"bench.img";
+    if (!WriteImage(image, mib, 7)) return 1;
+    Tool tool;
+    PluggedDevices devices;
+    if (!StartTool(tool) || devices.Plug(L"--upgrade-ms 200").empty()) return 1;
+    ::SendMessageW(::GetDlgItem(tool.dialog, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(image.c_str()));
+    Click(tool.dialog, 1007);
+    std::wstring result;
+    const bool finished = WaitForResult(tool, 600000, &result);
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    const bool measured = ::GetProcessMemoryInfo(tool.process->handle(), &counters, sizeof counters);
+    CloseTool(tool);
+    if (!finished || result != L"Write successful" || !measured) {
+        std::printf("memory: the write did not run through\n");
+        return 1;
+    }
+    std::printf("memory: image %u MiB; peak working set %.1f MiB\n", mib,
+                static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0));
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3) {
+        std::printf("usage: write-bench latency MIB | memory MIB\n");
+        return 2;
+    }
+    const std::wstring mode = argv[1];
+    const uint32_t mib = static_cast<uint32_t>(_wtoi(argv[2]));
+    UnplugAllVirtualDevices();
+    RockusbServiceGuard service;
+    if (!service.Install()) return 1;
+    if (mode == L"latency") return Latency(mib);
+    if (mode == L"memory") return Memory(mib);
+    return 2;
+}
