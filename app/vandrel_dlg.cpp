@@ -9,6 +9,9 @@
 #include "app/messages.h"
 #include "app/window_title.h"
 #include "common/text.h"
+#include "driver/driver_install.h"
+#include "driver/driver_status.h"
+#include "driver/status_display.h"
 #include "resources/resource.h"
 #include "upgrade/library_loader.h"
 #include "upgrade/version_confirmation.h"
@@ -61,13 +64,20 @@ BOOL CVandrelDlg::OnInitDialog() {
     logFolder_ = moduleFolder_ + L"Log\\";
     SetTitleWithVersion();
     CleanWorkspace();
+    // Without the driver no device can be reached: the dialog ends once its initialisation is done.
+    if (!PreInstallDriver(m_hWnd, *this)) {
+        ShowMessageBox(L"[Driver] Pre-install failed or timed out.", L"Error", MB_ICONERROR);
+        EndDialog(IDCANCEL);
+    }
 
     LoadUpgradeLibrary();
     if (!::PathFileExistsW(logFolder_.c_str())) ::CreateDirectoryW(logFolder_.c_str(), nullptr);
     BindUpgradeLibrary();
 
     CreateProgressBar();
+    ApplyInitialDriverStatus(m_hWnd, QueryDriverStatus());
     RegisterDeviceNotifications();
+    ApplyDriverStatus(m_hWnd, QueryDriverStatus(), busy_ != 0);
     return TRUE;
 }
 
@@ -143,6 +153,7 @@ bool CVandrelDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case kMsgStopProgress: progress_.Stop(); result = 0; return true;
     case kMsgWriteEnded: ::ShutdownBlockReasonDestroy(m_hWnd); result = 0; return true;
     case WM_QUERYENDSESSION: return OnQueryEndSession(result);
+    case WM_DEVICECHANGE: OnDeviceChange(static_cast<UINT>(wp)); return false;
     default: return false;
     }
 }
@@ -181,12 +192,21 @@ bool CVandrelDlg::OnClose() {
     // Never under a running write: the worker still uses the library, the image and the workspace.
     if (busy_) return true;
     deviceNotification_.reset();
+    if (!PreUninstallDriver(m_hWnd, *this)) {
+        ShowMessageBox(L"[Driver] Pre-uninstall failed or timed out.", L"Error", MB_ICONERROR);
+        return true;
+    }
     ExitCleanup(secureImagePath_);
     if (binding_) {
         if (binding_->initialised) binding_->RK_Uninitialize();
         binding_.reset();
     }
     return false;  // the framework's default ends the dialog with IDCANCEL
+}
+
+void CVandrelDlg::OnDeviceChange(UINT eventCode) {
+    // The event data is not looked at: any device's arrival or removal may change the status.
+    if (IsDriverStatusEvent(eventCode)) ApplyDriverStatus(m_hWnd, QueryDriverStatus(), busy_ != 0);
 }
 
 bool CVandrelDlg::OnQueryEndSession(LRESULT& result) {

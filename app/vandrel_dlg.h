@@ -48,6 +48,7 @@ private:
     void SelectFirmware();
     void OnConfirmFirmwareVersion();
     bool OnQueryEndSession(LRESULT& result);
+    void OnDeviceChange(UINT eventCode);
 
     // The write run (write_run.cpp): preparation on the dialog's thread, device work on a worker.
     void StartWriting();

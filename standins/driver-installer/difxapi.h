@@ -18,3 +18,7 @@ VANDREL_DIFXAPI DWORD WINAPI DriverPackagePreinstallW(PCWSTR driverPackageInfPat
 // the system counts as taken out. installerInfo is not used; *needReboot (if given) is set to FALSE.
 VANDREL_DIFXAPI DWORD WINAPI DriverPackageUninstallW(PCWSTR driverPackageInfPath, DWORD flags,
                                                     const void* installerInfo, BOOL* needReboot);
+
+// Not part of DIFxAPI: a mark by which driver_x64.exe tells this stand-in from another DIFxAPI.dll
+// (Wine carries a builtin one of its own). Returns 1.
+VANDREL_DIFXAPI DWORD WINAPI VandrelStandInDifxApi();

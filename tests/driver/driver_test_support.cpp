@@ -1,0 +1,130 @@
+#include "tests/driver/driver_test_support.h"
+
+#include <setupapi.h>
+#include <tlhelp32.h>
+
+#include "common/text.h"
+#include "common/unique_handle.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/window_driver.h"
+#include "workspace/secure_workspace.h"
+
+namespace vandrel::test {
+
+namespace {
+
+HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, int y) {
+    return ::CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, 10, y, 200, 20, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+}
+
+}  // namespace
+
+StatusWindow::StatusWindow() {
+    window_ = ::CreateWindowExW(0, L"STATIC", L"status test", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                                nullptr, nullptr, nullptr);
+    Child(window_, L"BUTTON", L"Start Writing", BS_PUSHBUTTON, 1007, 10);
+    Child(window_, L"BUTTON", L"Confirming FW version", BS_PUSHBUTTON, 1011, 40);
+    Child(window_, L"STATIC", L" Please connect the transmitter.", 0, 1014, 70);
+    Child(window_, L"STATIC", L"Please install USB drivers", 0, 1015, 100);
+    // Unsorted like the dialog's message list, so lines stay in the order they were added.
+    ::CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | WS_VSCROLL | LBS_NOTIFY, 10, 130, 300, 100, window_,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(1003)), nullptr, nullptr);
+}
+
+StatusWindow::~StatusWindow() {
+    if (window_) ::DestroyWindow(window_);
+}
+
+bool StatusWindow::Visible(int id) const { return (::GetWindowLongW(item(id), GWL_STYLE) & WS_VISIBLE) != 0; }
+bool StatusWindow::Enabled(int id) const { return (::GetWindowLongW(item(id), GWL_STYLE) & WS_DISABLED) == 0; }
+std::vector<std::wstring> StatusWindow::Lines() const { return ListBoxLines(item(1003)); }
+int StatusWindow::Selection() const { return static_cast<int>(::SendMessageW(item(1003), LB_GETCURSEL, 0, 0)); }
+
+std::wstring X64BinFolder() { return BinFolder() + L"..\\x64\\bin\\"; }
+
+const wchar_t* const kDriverFiles[5] = {L"DIFxAPI.dll", L"driver_x64.exe", L"rockusb.cat", L"rockusb.inf",
+                                        L"rockusb.sys"};
+
+bool CopyDriverFiles(const std::wstring& folder) {
+    for (const wchar_t* name : kDriverFiles)
+        if (!::CopyFileW((X64BinFolder() + name).c_str(), (folder + name).c_str(), FALSE)) return false;
+    return true;
+}
+
+bool SetDeviceProperty(const std::wstring& instanceId, DWORD property, const std::wstring& value) {
+    UniqueDevInfo set(::SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    SP_DEVINFO_DATA device{sizeof device};
+    if (!set || !::SetupDiOpenDeviceInfoW(set.get(), instanceId.c_str(), nullptr, 0, &device)) return false;
+    // A plain string keeps its terminator; a multi-string brings its own.
+    const DWORD bytes = static_cast<DWORD>((value.size() + (value.empty() || value.back() != L'\0')) *
+                                           sizeof(wchar_t));
+    return ::SetupDiSetDeviceRegistryPropertyW(set.get(), &device, property,
+                                               reinterpret_cast<const BYTE*>(value.c_str()), bytes) != FALSE;
+}
+
+std::wstring MultiString(const std::vector<std::wstring>& items) {
+    std::wstring joined;
+    for (const std::wstring& item : items) joined += item + L'\0';
+    return joined + L'\0';
+}
+
+ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {
+    ::SetEnvironmentVariableW(name, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment() { ::SetEnvironmentVariableW(name_.c_str(), nullptr); }
+
+int EndStartedDriverTools() {
+    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return 0;
+    int ended = 0;
+    PROCESSENTRY32W entry{sizeof entry};
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID != ::GetCurrentProcessId() || _wcsicmp(entry.szExeFile, L"driver_x64.exe") != 0)
+            continue;
+        UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process && ::TerminateProcess(process.get(), 1)) {
+            ::WaitForSingleObject(process.get(), 10000);
+            ++ended;
+        }
+    }
+    return ended;
+}
+
+SavedWorkspace::SavedWorkspace() : base_(GetWorkspaceBaseFolder()) {
+    const std::wstring folder = base_.substr(0, base_.size() - 1);
+    saved_ = folder + L".saved-" + NewNameDigits();
+    moved_ = ::MoveFileW(folder.c_str(), saved_.c_str()) != FALSE;
+    GetWorkspaceBaseFolder();  // made again, empty
+}
+
+SavedWorkspace::~SavedWorkspace() {
+    if (!moved_) return;
+    // A driver tool that has just ended may still hold the folder as its working directory for a moment.
+    const std::wstring folder = base_.substr(0, base_.size() - 1);
+    WaitFor([&] {
+        RemoveTree(base_);
+        return ::MoveFileW(saved_.c_str(), folder.c_str()) != FALSE;
+    }, 5000);
+}
+
+std::wstring NativeDriversFolder() {
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    return std::wstring(windows) + L"\\Sysnative\\drivers\\";
+}
+
+std::wstring ServiceBinaryPath(const wchar_t* service) {
+    UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueService handle(manager ? ::OpenServiceW(manager.get(), service, SERVICE_QUERY_CONFIG) : nullptr);
+    if (!handle) return {};
+    DWORD bytes = 0;
+    ::QueryServiceConfigW(handle.get(), nullptr, 0, &bytes);
+    std::vector<BYTE> buffer(bytes);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (bytes == 0 || !::QueryServiceConfigW(handle.get(), config, bytes, &bytes)) return {};
+    return config->lpBinaryPathName ? config->lpBinaryPathName : L"";
+}
+
+}  // namespace vandrel::test

@@ -1,0 +1,103 @@
+// Helpers for the driver tests: a recording dialog output, a window with the dialog's status controls,
+// the stand-in driver files, device property edits and the environment that steers driver_x64.exe.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/dialog_output.h"
+
+namespace vandrel::test {
+
+// Keeps the lines and message boxes instead of showing them.
+class RecordingOutput : public DialogOutput {
+public:
+    struct Box {
+        std::wstring text;
+        std::wstring caption;
+        UINT type = 0;
+    };
+    void AppendLine(const std::wstring& line) override { lines.push_back(line); }
+    int ShowMessageBox(const std::wstring& text, const wchar_t* caption, UINT type) override {
+        boxes.push_back({text, caption ? caption : L"", type});
+        return IDOK;
+    }
+    std::vector<std::wstring> lines;
+    std::vector<Box> boxes;
+};
+
+// A hidden top-level window holding what the status display touches: buttons 1007 and 1011, hints
+// 1014 and 1015 (all enabled and visible at first, as in the dialog template) and list box 1003.
+class StatusWindow {
+public:
+    StatusWindow();
+    ~StatusWindow();
+    StatusWindow(const StatusWindow&) = delete;
+    StatusWindow& operator=(const StatusWindow&) = delete;
+
+    HWND get() const { return window_; }
+    HWND item(int id) const { return ::GetDlgItem(window_, id); }
+    // Own visibility (WS_VISIBLE) and enabled state, independent of the hidden parent.
+    bool Visible(int id) const;
+    bool Enabled(int id) const;
+    std::vector<std::wstring> Lines() const;
+    int Selection() const;
+
+private:
+    HWND window_ = nullptr;
+};
+
+// ${CMAKE_BINARY_DIR}/x64/bin: driver_x64.exe, DIFxAPI.dll and the rockusb package.
+std::wstring X64BinFolder();
+extern const wchar_t* const kDriverFiles[5];
+// Copies the five driver files into folder (trailing backslash); true when all were copied.
+bool CopyDriverFiles(const std::wstring& folder);
+
+// Sets a registry property of a present device by instance id; bytes as stored (multi-strings with
+// their terminators).
+bool SetDeviceProperty(const std::wstring& instanceId, DWORD property, const std::wstring& value);
+// The multi-string of ids in one piece, closing zeros included.
+std::wstring MultiString(const std::vector<std::wstring>& items);
+
+// Sets an environment variable of this process (inherited by what it starts) for the object's lifetime.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const wchar_t* name, const wchar_t* value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::wstring name_;
+};
+
+// Ends the driver_x64.exe processes that this process started (found by parent process id) and waits
+// for them; the number ended.
+int EndStartedDriverTools();
+
+// The real workspace base folder moved aside for the object's lifetime, so a test starts with an empty
+// one and leaves what was there untouched.
+class SavedWorkspace {
+public:
+    SavedWorkspace();
+    ~SavedWorkspace();
+    SavedWorkspace(const SavedWorkspace&) = delete;
+    SavedWorkspace& operator=(const SavedWorkspace&) = delete;
+    bool moved() const { return moved_; }
+    const std::wstring& base() const { return base_; }
+
+private:
+    std::wstring base_;
+    std::wstring saved_;
+    bool moved_ = false;
+};
+
+// Where a 32-bit process reaches the native system32\drivers folder.
+std::wstring NativeDriversFolder();
+
+// The ImagePath of a service, or empty when it cannot be read.
+std::wstring ServiceBinaryPath(const wchar_t* service);
+
+}  // namespace vandrel::test

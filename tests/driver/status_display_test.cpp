@@ -1,0 +1,124 @@
+// The status display on a window with the dialog's controls: buttons, hints, the "[Status]" line and its
+// selection for every status, the silent first showing, and the busy rule.
+#include <windows.h>
+#include <dbt.h>
+
+#include <gtest/gtest.h>
+
+#include "driver/status_display.h"
+#include "tests/driver/driver_test_support.h"
+
+namespace vandrel::test {
+namespace {
+
+enum class Hint { Kept, Shown, Hidden };
+
+struct Case {
+    DriverStatus status;
+    bool buttonsEnabled;
+    Hint connectHint;  // 1014
+    Hint driverHint;   // 1015
+    const wchar_t* line;
+};
+
+const Case kCases[] = {
+    {DriverStatus::NoDriverNoDevice, false, Hint::Kept, Hint::Kept,
+     L"[Status] RockUSB driver is not installed, and no device is detected."},
+    {DriverStatus::DeviceWithoutDriver, false, Hint::Kept, Hint::Kept,
+     L"[Status] Rockchip device detected, but the RockUSB driver is not installed."},
+    {DriverStatus::DriverWithoutDevice, false, Hint::Shown, Hint::Hidden,
+     L"[Status] RockUSB driver is installed, but no device is currently connected."},
+    {DriverStatus::DeviceNotBound, false, Hint::Hidden, Hint::Shown,
+     L"[Status] RockUSB driver is installed and a device is present, but it is not bound to 'rockusb'."},
+    {DriverStatus::Ready, true, Hint::Hidden, Hint::Hidden, L"[Status] RockUSB is correctly bound. Ready."},
+};
+
+bool Expected(Hint hint, bool before) { return hint == Hint::Kept ? before : hint == Hint::Shown; }
+
+// Puts buttons and hints into a known state: all on, or all off.
+void Prepare(StatusWindow& window, bool on) {
+    for (int id : {1007, 1011}) ::EnableWindow(window.item(id), on);
+    for (int id : {1014, 1015}) ::ShowWindow(window.item(id), on ? SW_SHOW : SW_HIDE);
+}
+
+TEST(StatusDisplay, EachStatusSetsButtonsHintsAndAddsItsSelectedLine) {
+    for (const Case& c : kCases) {
+        for (bool before : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "status " << static_cast<int>(c.status) << ", before " << before);
+            StatusWindow window;
+            ::SendMessageW(window.item(1003), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[Driver] earlier line"));
+            Prepare(window, before);
+
+            ApplyDriverStatus(window.get(), c.status, false);
+
+            EXPECT_EQ(c.buttonsEnabled, window.Enabled(1007));
+            EXPECT_EQ(c.buttonsEnabled, window.Enabled(1011));
+            EXPECT_EQ(Expected(c.connectHint, before), window.Visible(1014));
+            EXPECT_EQ(Expected(c.driverHint, before), window.Visible(1015));
+            EXPECT_EQ((std::vector<std::wstring>{L"[Driver] earlier line", c.line}), window.Lines());
+            EXPECT_EQ(1, window.Selection());
+        }
+    }
+}
+
+TEST(StatusDisplay, WhileBusyTheButtonsStayAsTheyAreButHintsAndLineChange) {
+    for (const Case& c : kCases) {
+        for (bool buttonsOn : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "status " << static_cast<int>(c.status) << ", buttons " << buttonsOn);
+            StatusWindow window;
+            Prepare(window, true);
+            for (int id : {1007, 1011}) ::EnableWindow(window.item(id), buttonsOn);
+
+            ApplyDriverStatus(window.get(), c.status, true);
+
+            EXPECT_EQ(buttonsOn, window.Enabled(1007));
+            EXPECT_EQ(buttonsOn, window.Enabled(1011));
+            EXPECT_EQ(Expected(c.connectHint, true), window.Visible(1014));
+            EXPECT_EQ(Expected(c.driverHint, true), window.Visible(1015));
+            EXPECT_EQ(std::vector<std::wstring>{c.line}, window.Lines());
+        }
+    }
+}
+
+TEST(StatusDisplay, RepeatedStatusAddsIdenticalLinesAndSelectsTheLast) {
+    StatusWindow window;
+    ApplyDriverStatus(window.get(), DriverStatus::Ready, false);
+    ApplyDriverStatus(window.get(), DriverStatus::Ready, false);
+    ApplyDriverStatus(window.get(), DriverStatus::DriverWithoutDevice, false);
+    ApplyDriverStatus(window.get(), DriverStatus::DriverWithoutDevice, false);
+    const std::wstring ready = L"[Status] RockUSB is correctly bound. Ready.";
+    const std::wstring waiting = L"[Status] RockUSB driver is installed, but no device is currently connected.";
+    EXPECT_EQ((std::vector<std::wstring>{ready, ready, waiting, waiting}), window.Lines());
+    EXPECT_EQ(3, window.Selection());
+}
+
+TEST(StatusDisplay, FirstShowingSetsControlsForTwoThreeAndFourOnlyAndWritesNoLine) {
+    for (const Case& c : kCases) {
+        for (bool before : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "status " << static_cast<int>(c.status) << ", before " << before);
+            StatusWindow window;
+            Prepare(window, before);
+
+            ApplyInitialDriverStatus(window.get(), c.status);
+
+            const bool silent = c.status == DriverStatus::NoDriverNoDevice ||
+                                c.status == DriverStatus::DeviceWithoutDriver;
+            EXPECT_EQ(silent ? before : c.buttonsEnabled, window.Enabled(1007));
+            EXPECT_EQ(silent ? before : c.buttonsEnabled, window.Enabled(1011));
+            EXPECT_EQ(Expected(c.connectHint, before), window.Visible(1014));
+            EXPECT_EQ(Expected(c.driverHint, before), window.Visible(1015));
+            EXPECT_TRUE(window.Lines().empty());
+        }
+    }
+}
+
+TEST(StatusDisplay, ArrivalRemovalAndTreeChangesCallForAnEvaluationOtherEventsDoNot) {
+    for (UINT code : {DBT_DEVNODES_CHANGED, DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE})
+        EXPECT_TRUE(IsDriverStatusEvent(code)) << code;
+    for (UINT code : {DBT_DEVICEQUERYREMOVE, DBT_DEVICEQUERYREMOVEFAILED, DBT_DEVICEREMOVEPENDING,
+                      DBT_CONFIGCHANGED, DBT_QUERYCHANGECONFIG, DBT_CUSTOMEVENT})
+        EXPECT_FALSE(IsDriverStatusEvent(code)) << code;
+}
+
+}  // namespace
+}  // namespace vandrel::test
