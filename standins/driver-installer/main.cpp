@@ -4,6 +4,8 @@
 // Tests steer it through the environment it inherits:
 //   VANDREL_DRIVER_STUB_EXIT_CODE=<n>  end at once with exit code n, doing nothing
 //   VANDREL_DRIVER_STUB_HANG=1         never end
+//   VANDREL_DRIVER_STUB_FAIL_WHILE=<path>  end with exit code 2 while that file exists (so a test can
+//                                      make one step of a running tool fail and the next succeed)
 #include <windows.h>
 
 #include <cstdio>
@@ -17,9 +19,12 @@
 namespace {
 
 std::wstring Environment(const wchar_t* name) {
-    wchar_t value[64] = {};
-    const DWORD length = ::GetEnvironmentVariableW(name, value, 64);
-    return length > 0 && length < 64 ? value : L"";
+    const DWORD size = ::GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) return L"";
+    std::wstring value(size, L'\0');
+    const DWORD length = ::GetEnvironmentVariableW(name, &value[0], size);
+    value.resize(length < size ? length : 0);
+    return value;
 }
 
 // Wine carries a builtin DIFxAPI.dll and by default loads it in place of the one beside this program
@@ -74,6 +79,8 @@ int wmain(int argc, wchar_t** argv) {
     if (!exitCode.empty()) return static_cast<int>(wcstoul(exitCode.c_str(), nullptr, 0));
     if (Environment(L"VANDREL_DRIVER_STUB_HANG") == L"1")
         for (;;) ::Sleep(INFINITE);
+    const std::wstring failWhile = Environment(L"VANDREL_DRIVER_STUB_FAIL_WHILE");
+    if (!failWhile.empty() && ::GetFileAttributesW(failWhile.c_str()) != INVALID_FILE_ATTRIBUTES) return 2;
     if (!StandInLoaded()) return RunAgainWithStandIn();
 
     if (argc == 3 && _wcsicmp(argv[1], L"/i") == 0)

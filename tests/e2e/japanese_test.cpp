@@ -23,8 +23,7 @@ TEST_F(JapaneseDialogTest, ShowsTheJapaneseTemplateWithTheVersionInTheTitle) {
 
 TEST_F(JapaneseDialogTest, SecondStartFindsTheJapaneseTitle) {
     ASSERT_TRUE(Start());
-    ::ShowWindow(dialog_, SW_MINIMIZE);
-    ASSERT_TRUE(WaitFor([&] { return ::IsIconic(dialog_) != 0; }));
+    ASSERT_TRUE(Minimise(dialog_));
     Process second(ToolPath());
     ASSERT_TRUE(second.WaitForExit(15000));
     EXPECT_TRUE(WaitFor([&] { return !::IsIconic(dialog_); }));

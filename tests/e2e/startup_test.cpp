@@ -15,8 +15,7 @@ using StartupTest = ToolTest;
 
 TEST_F(StartupTest, SecondStartRestoresTheMinimisedFirstAndEnds) {
     ASSERT_TRUE(Start());
-    ::ShowWindow(dialog_, SW_MINIMIZE);
-    ASSERT_TRUE(WaitFor([&] { return ::IsIconic(dialog_) != 0; }));
+    ASSERT_TRUE(Minimise(dialog_));
 
     Process second(ToolPath());
     DWORD exitCode = 99;
@@ -58,7 +57,7 @@ TEST_F(StartupTest, LibraryCopyIsPrivateHiddenAndGoneAfterExit) {
 struct BrokenLibraryCase {
     const char* name;
     bool missing;               // the tool is built without the resource
-    std::string bytes;          // otherwise: what the resource holds
+    std::string bytes;          // otherwise: what the resource holds (a path in braces: that file's bytes)
     const wchar_t* textStart;   // how the box's text begins
     const wchar_t* textPart;    // and something it must contain
 };
@@ -71,7 +70,13 @@ TEST_P(BrokenLibraryTest, ShowsWhyInTraditionalChineseAndExitsWithOne) {
     std::wstring variant = BinFolder() + L"variants\\without_library\\Vandrel.exe";
     if (!c.missing) {
         variant = folder / L"Vandrel.exe";
-        ASSERT_TRUE(CopyWithRcData(ToolPath(), variant, 132, c.bytes));
+        std::string bytes = c.bytes;
+        if (bytes.front() == '{') {
+            const std::string relative = bytes.substr(1, bytes.size() - 2);
+            bytes = ReadFileBytes(BinFolder() + std::wstring(relative.begin(), relative.end()));
+            ASSERT_FALSE(bytes.empty());
+        }
+        ASSERT_TRUE(CopyWithRcData(ToolPath(), variant, 132, bytes));
     }
 
     Process tool(variant);
@@ -93,6 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenLibraryCase{"MissingResource", true, "", L"解壓 RKUpgrade.dll 失敗。", L"失敗"},
         BrokenLibraryCase{"NotALibrary", false, std::string(4096, 'x'), L"載入 RKUpgrade.dll 失敗\n\n路徑： ",
                           L"\n錯誤碼： 193\n系統訊息： "},
+        BrokenLibraryCase{"SixtyFourBitLibrary", false, "{..\\x64\\bin\\DIFxAPI.dll}", L"載入 RKUpgrade.dll 失敗",
+                          L"\n錯誤碼： 193\n"},
         BrokenLibraryCase{"TruncatedLibrary", false, std::string("MZ\x90\0\x03\0\0\0", 8), L"載入 RKUpgrade.dll 失敗",
                           L"常見原因：\n 193：位元數不相容（x86/x64）\n 126：缺少次級相依 DLL\n 1114：DLL 初始化失敗\n"}),
     [](const ::testing::TestParamInfo<BrokenLibraryCase>& info) { return info.param.name; });

@@ -8,6 +8,7 @@
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
+#include "tests/workspace/workspace_test_support.h"
 
 namespace vandrel::test {
 namespace {
@@ -72,6 +73,7 @@ protected:
 };
 
 TEST_F(WriteRunTest, WritesThePackagesImageForTheDevicesHardwareVersion) {
+    const auto pendingBefore = PendingDeletionPaths();
     ASSERT_TRUE(Start());
     const std::wstring device = devices_.Plug(L"--pid 0x110B --upgrade-ms 1500");
     ASSERT_FALSE(device.empty());
@@ -88,6 +90,7 @@ TEST_F(WriteRunTest, WritesThePackagesImageForTheDevicesHardwareVersion) {
     ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
     Click(dialog_, 1007);
+    Click(dialog_, 1011);
 
     MessageBoxInfo box;
     ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 60000));
@@ -109,6 +112,7 @@ TEST_F(WriteRunTest, WritesThePackagesImageForTheDevicesHardwareVersion) {
     // A second run in a row works too.
     EXPECT_EQ(L"Write successful", StartWritingAndReadBox().text);
     CloseAndExpectExit();
+    EXPECT_EQ(pendingBefore, PendingDeletionPaths()) << "closing after a write waits for nothing and registers nothing";
 }
 
 TEST_F(WriteRunTest, AVersionTwoDeviceGetsTheVersionTwoImageFromASubfolder) {
@@ -176,7 +180,8 @@ TEST_P(RefusedRunTest, EndsWithAMessageAndStartsNothing) {
     const MessageBoxInfo box = StartWritingAndReadBox();
     EXPECT_EQ(c.caption, box.caption);
     EXPECT_EQ(c.text, box.text);
-    EXPECT_TRUE(IsEnabled(Control(1007)));
+    // Nothing was started: the button is as the device status set it (disabled without a device).
+    EXPECT_EQ(c.deviceOptions != nullptr, IsEnabled(Control(1007)));
     CloseAndExpectExit();
 }
 

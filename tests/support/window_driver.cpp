@@ -99,7 +99,8 @@ HWND WaitForMainDialog(const Process& process, DWORD timeoutMs) {
     WaitFor(
         [&] {
             for (HWND w : TopLevelWindows(process.id())) {
-                if (::GetDlgItem(w, 1007) && WindowText(w).find(L" v") != std::wstring::npos) {
+                // Shown only once WM_INITDIALOG has returned, with the driver installed and the library bound.
+                if (::GetDlgItem(w, 1007) && IsShown(w) && WindowText(w).find(L" v") != std::wstring::npos) {
                     dialog = w;
                     return true;
                 }
@@ -127,6 +128,14 @@ bool WaitForMessageBox(DWORD processId, MessageBoxInfo* box, DWORD timeoutMs, HW
 }
 
 void DismissMessageBox(HWND box) { ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
+
+bool Minimise(HWND window) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        ::PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        if (WaitFor([&] { return ::IsIconic(window) != 0; }, 500)) return true;
+    }
+    return false;
+}
 
 void Click(HWND dialog, int id) {
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));

@@ -45,8 +45,8 @@ std::wstring WindowText(HWND window);
 bool IsShown(HWND window);
 bool IsEnabled(HWND window);
 
-// The tool's main dialog: a top-level dialog of the process whose title carries the version suffix,
-// which it gets once its initialisation has run.
+// The tool's main dialog once its initialisation has run: a shown top-level dialog of the process
+// whose title carries the version suffix.
 HWND WaitForMainDialog(const Process& process, DWORD timeoutMs = 15000);
 
 struct MessageBoxInfo {
@@ -58,6 +58,10 @@ struct MessageBoxInfo {
 bool WaitForMessageBox(DWORD processId, MessageBoxInfo* box, DWORD timeoutMs = 15000, HWND except = nullptr);
 // Presses the box's default button.
 void DismissMessageBox(HWND box);
+
+// Minimises a window as a click on its minimise box does; true once it is minimised. The request is
+// repeated: under Xvfb without a window manager an early one is sometimes undone as the window settles.
+bool Minimise(HWND window);
 
 // Posts the notification that a click on the dialog's button id sends; returns at once.
 void Click(HWND dialog, int id);

@@ -126,6 +126,16 @@ bool IsRegisteredForDeletion(const std::wstring& path) {
     return false;
 }
 
+std::vector<std::wstring> PendingDeletionPaths() {
+    std::vector<std::wstring> paths;
+    UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return paths;
+    for (const auto& pair : ReadPendingPairs(key.get()))
+        if (pair.second.empty()) paths.push_back(pair.first);
+    return paths;
+}
+
 void RemoveDeletionRegistration(const std::wstring& path) {
     UniqueRegKey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) !=

@@ -62,6 +62,8 @@ DWORD AttributesOf(const std::wstring& path);
 
 // Restart deletions recorded in PendingFileRenameOperations.
 bool IsRegisteredForDeletion(const std::wstring& path);
+// Every path registered for deletion at restart, as recorded.
+std::vector<std::wstring> PendingDeletionPaths();
 void RemoveDeletionRegistration(const std::wstring& path);
 
 // A file held open without FILE_SHARE_DELETE: deleting it fails with a sharing violation.

@@ -1,0 +1,107 @@
+// The USB driver in the real tool: pre-installed at start, following the device, taken out at close,
+// and what the user is told when the driver tool fails.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/e2e/tool_fixture.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/virtual_transmitter_client.h"
+
+namespace vandrel::test {
+namespace {
+
+constexpr wchar_t kReady[] = L"[Status] RockUSB is correctly bound. Ready.";
+constexpr wchar_t kNoDevice[] = L"[Status] RockUSB driver is installed, but no device is currently connected.";
+
+// Sets an environment variable that the tool, and the driver tool it starts, inherit.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name) {
+        ::SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~ScopedEnvironment() { ::SetEnvironmentVariableW(name_, nullptr); }
+
+private:
+    const wchar_t* name_;
+};
+
+class DriverTest : public ToolTest {
+protected:
+    void SetUp() override {
+        UnplugAllVirtualDevices();
+        ASSERT_TRUE(service_.Remove());
+    }
+    bool LastLineIs(const wchar_t* line) {
+        const auto lines = MessageLines();
+        return !lines.empty() && lines.back() == line;
+    }
+
+    RockusbServiceGuard service_;
+    PluggedDevices devices_;
+};
+
+TEST_F(DriverTest, StartInstallsTheDriverTheDisplayFollowsTheDeviceAndCloseRemovesIt) {
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(RockusbServiceExists()) << "the driver is pre-installed while the tool runs";
+    const auto lines = MessageLines();
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ(L"[Driver] Pre-install succeeded.", lines[0]);
+    EXPECT_EQ(kNoDevice, lines[1]);
+    EXPECT_FALSE(IsEnabled(Control(1007)));
+    EXPECT_FALSE(IsEnabled(Control(1011)));
+    EXPECT_TRUE(IsShown(Control(1014)));
+    EXPECT_FALSE(IsShown(Control(1015)));
+
+    const std::wstring device = devices_.Plug();
+    ASSERT_FALSE(device.empty());
+    EXPECT_TRUE(WaitFor([&] { return IsEnabled(Control(1007)) && LastLineIs(kReady); }));
+    EXPECT_TRUE(IsEnabled(Control(1011)));
+    EXPECT_FALSE(IsShown(Control(1014)));
+    EXPECT_FALSE(IsShown(Control(1015)));
+
+    ASSERT_TRUE(devices_.Unplug(device));
+    EXPECT_TRUE(WaitFor([&] { return !IsEnabled(Control(1007)) && LastLineIs(kNoDevice); }));
+
+    CloseAndExpectExit();
+    EXPECT_FALSE(RockusbServiceExists()) << "the close takes the driver out";
+}
+
+TEST_F(DriverTest, AFailedPreInstallIsShownBeforeTheToolEnds) {
+    ScopedEnvironment failing(L"VANDREL_DRIVER_STUB_EXIT_CODE", L"2");
+    tool_ = std::make_unique<Process>(ToolPath());
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box));
+    EXPECT_EQ(L"Error", box.caption);
+    EXPECT_EQ(L"[Driver] Pre-install failed or timed out.", box.text);
+    DismissMessageBox(box.window);
+    DWORD exitCode = 99;
+    ASSERT_TRUE(tool_->WaitForExit(15000, &exitCode)) << "the dialog ends after a failed pre-install";
+    EXPECT_EQ(0u, exitCode);
+}
+
+TEST_F(DriverTest, AFailedUninstallKeepsTheToolOpenAndTheNextCloseTriesAgain) {
+    TempDir folder;
+    const std::wstring failFlag = folder / L"fail-now";
+    ScopedEnvironment failing(L"VANDREL_DRIVER_STUB_FAIL_WHILE", failFlag);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(WriteFileBytes(failFlag, "x"));
+
+    ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 40000, dialog_));
+    EXPECT_EQ(L"Error", box.caption);
+    EXPECT_EQ(L"[Driver] Pre-uninstall failed or timed out.", box.text);
+    DismissMessageBox(box.window);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+    EXPECT_TRUE(tool_->running());
+    EXPECT_TRUE(LastLineIs(L"[Driver] Pre-uninstall failed or timed out."));
+    EXPECT_TRUE(RockusbServiceExists());
+
+    ::DeleteFileW(failFlag.c_str());
+    CloseAndExpectExit();
+    EXPECT_FALSE(RockusbServiceExists());
+}
+
+}  // namespace
+}  // namespace vandrel::test
