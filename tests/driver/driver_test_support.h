@@ -7,26 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "common/dialog_output.h"
+#include "tests/support/recording_output.h"
 
 namespace vandrel::test {
-
-// Keeps the lines and message boxes instead of showing them.
-class RecordingOutput : public DialogOutput {
-public:
-    struct Box {
-        std::wstring text;
-        std::wstring caption;
-        UINT type = 0;
-    };
-    void AppendLine(const std::wstring& line) override { lines.push_back(line); }
-    int ShowMessageBox(const std::wstring& text, const wchar_t* caption, UINT type) override {
-        boxes.push_back({text, caption ? caption : L"", type});
-        return IDOK;
-    }
-    std::vector<std::wstring> lines;
-    std::vector<Box> boxes;
-};
 
 // A hidden top-level window holding what the status display touches: buttons 1007 and 1011, hints
 // 1014 and 1015 (all enabled and visible at first, as in the dialog template) and list box 1003.

@@ -1,5 +1,7 @@
 #include "tests/e2e/tool_fixture.h"
 
+#include <shlobj.h>
+
 #include "common/unique_handle.h"
 
 namespace vandrel::test {
@@ -25,6 +27,12 @@ void ToolTest::TearDown() {
         ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
         if (!tool_->WaitForExit(10000)) tool_->Kill();
     }
+}
+
+std::wstring WorkspaceBase() {
+    wchar_t local[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
+    return std::wstring(local) + L"\\QuorraUpgrade\\";
 }
 
 std::vector<std::wstring> PrivateLibraryFolders() {

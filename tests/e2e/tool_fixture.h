@@ -27,6 +27,9 @@ protected:
     HWND dialog_ = nullptr;
 };
 
+// The tool's workspace base folder, %LOCALAPPDATA%\QuorraUpgrade\ (with its trailing backslash).
+std::wstring WorkspaceBase();
+
 // The folders "YourApp-*" in the temporary folder: the private copies of the upgrade library.
 std::vector<std::wstring> PrivateLibraryFolders();
 

@@ -8,29 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "common/dialog_output.h"
+#include "tests/support/recording_output.h"
 
 namespace vandrel::test {
 
 const wchar_t kPackagePassword[] = L"tamsin_harbor_unpacking";
-
-// Keeps lines and message boxes; a box "returns" IDOK without opening.
-class RecordingOutput : public DialogOutput {
-public:
-    struct Box {
-        std::wstring text;
-        std::wstring caption;  // empty for a null caption
-        UINT type = 0;
-    };
-    void AppendLine(const std::wstring& line) override { lines.push_back(line); }
-    int ShowMessageBox(const std::wstring& text, const wchar_t* caption, UINT type) override {
-        boxes.push_back({text, caption ? caption : L"", type});
-        return IDOK;
-    }
-
-    std::vector<std::wstring> lines;
-    std::vector<Box> boxes;
-};
 
 // Relative path (backslashes; folders are made as needed) to content.
 using FileTree = std::map<std::wstring, std::string>;

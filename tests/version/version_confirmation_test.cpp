@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "tests/support/recording_output.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "tests/support/window_driver.h"
@@ -14,27 +15,7 @@
 namespace vandrel::test {
 namespace {
 
-struct Box {
-    std::wstring text;
-    std::wstring caption;
-    UINT type;
-    bool operator==(const Box& o) const { return text == o.text && caption == o.caption && type == o.type; }
-};
-
-void PrintTo(const Box& box, std::ostream* os) {
-    *os << "box \"" << std::string(box.text.begin(), box.text.end()) << "\"";
-}
-
-class RecordingOutput : public DialogOutput {
-public:
-    void AppendLine(const std::wstring& line) override { lines.push_back(line); }
-    int ShowMessageBox(const std::wstring& text, const wchar_t* caption, UINT type) override {
-        boxes.push_back({text, caption ? caption : L"(none)", type});
-        return IDOK;
-    }
-    std::vector<std::wstring> lines;
-    std::vector<Box> boxes;
-};
+using Box = RecordingOutput::Box;
 
 Box InformationBox(const std::wstring& text) { return {text, L"Message", MB_ICONINFORMATION}; }
 
