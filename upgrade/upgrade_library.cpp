@@ -14,12 +14,12 @@ bool ResolveOne(HMODULE module, const char* name, Fn& slot, const char*& missing
 }  // namespace
 
 UpgradeLibrary::UpgradeLibrary(const std::wstring& path, bool& loaded) : path_(path) {
-    module.reset(::LoadLibraryW(path.c_str()));
-    loaded = module && Resolve();
+    module_.reset(::LoadLibraryW(path.c_str()));
+    loaded = module_ && Resolve();
 }
 
 bool UpgradeLibrary::Resolve() {
-    HMODULE m = module.get();
+    HMODULE m = module_.get();
 #define VANDREL_RESOLVE(name) ResolveOne(m, #name, name, missing_)
     // All 24 are required; the first missing one fails the binding.
     return VANDREL_RESOLVE(RK_InitializeW) && VANDREL_RESOLVE(RK_Uninitialize) &&

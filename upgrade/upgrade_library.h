@@ -24,8 +24,7 @@ public:
     // RK_InitializeW with the tool's arguments: the default block, logging on, the log folder.
     BOOL Initialize(const std::wstring& logFolder);
 
-    UniqueModule module;
-    std::wstring path_;
+    // Result of the last RK_InitializeW; FALSE after RK_Uninitialize.
     BOOL initialised = FALSE;
 
     rk::InitializeW RK_InitializeW = nullptr;
@@ -55,6 +54,9 @@ public:
 
 private:
     bool Resolve();
+
+    UniqueModule module_;
+    std::wstring path_;
     const char* missing_ = "";
 };
 
