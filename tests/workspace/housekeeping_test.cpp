@@ -17,15 +17,6 @@ bool WriteHidden(const std::wstring& path, const std::string& bytes) {
     return WriteFileBytes(path, bytes) && ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
 }
 
-class RegistrationCleanup {
-public:
-    explicit RegistrationCleanup(std::wstring path) : path_(std::move(path)) {}
-    ~RegistrationCleanup() { RemoveDeletionRegistration(path_); }
-
-private:
-    std::wstring path_;
-};
-
 using CleanWorkspaceTest = WorkspaceTest;
 
 TEST_F(CleanWorkspaceTest, EmptyBaseFolderStaysAndStaysEmpty) {

@@ -12,15 +12,6 @@ namespace vandrel::test {
 namespace {
 
 // Removes the restart registration of a path when the test ends, whatever happened.
-class RegistrationCleanup {
-public:
-    explicit RegistrationCleanup(std::wstring path) : path_(std::move(path)) {}
-    ~RegistrationCleanup() { RemoveDeletionRegistration(path_); }
-
-private:
-    std::wstring path_;
-};
-
 TEST(DeleteFileWithRetry, GoneAtOnceForExistingMissingAndEmptyPaths) {
     TempDir dir;
     ASSERT_TRUE(WriteFileBytes(dir / L"existing.img", "x"));

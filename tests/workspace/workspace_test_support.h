@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/unique_handle.h"
@@ -65,6 +66,16 @@ bool IsRegisteredForDeletion(const std::wstring& path);
 // Every path registered for deletion at restart, as recorded.
 std::vector<std::wstring> PendingDeletionPaths();
 void RemoveDeletionRegistration(const std::wstring& path);
+
+// Removes a test's restart registration of path when it goes.
+class RegistrationCleanup {
+public:
+    explicit RegistrationCleanup(std::wstring path) : path_(std::move(path)) {}
+    ~RegistrationCleanup() { RemoveDeletionRegistration(path_); }
+
+private:
+    std::wstring path_;
+};
 
 // A file held open without FILE_SHARE_DELETE: deleting it fails with a sharing violation.
 UniqueFile LockFile(const std::wstring& path);
