@@ -9,4 +9,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/${triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Wine's 64-bit loader, called directly: Debian's "wine" wrapper picks the 32-bit loader whenever wine32
+# is installed, and that loader cannot start on a host that does not run 32-bit x86 code.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64)

@@ -6,6 +6,7 @@
 # BENCH_LATENCY_MIB and BENCH_MEMORY_MIB change the sizes.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+announce_arch "benchmarking"
 
 bash "$repo/scripts/install-deps.sh"
 bash "$repo/scripts/build.sh" --target write-bench
@@ -14,6 +15,6 @@ ensure_display
 start_wineserver
 trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
 
-bench() { wine "$build_dir/bin/write-bench.exe" "$@" 2>/dev/null | tr -d '\r'; }
+bench() { run_wine "$build_dir/bin/write-bench.exe" "$@" 2>/dev/null | tr -d '\r'; }
 for mib in ${BENCH_LATENCY_MIB:-256}; do bench latency "$mib"; done
 for mib in ${BENCH_MEMORY_MIB:-16 512}; do bench memory "$mib"; done

@@ -1,19 +1,104 @@
-# Sourced by the other scripts: where things are, and the Wine environment the tool runs in.
+# Sourced by the other scripts: which build this host tests, where things are, and the Wine environment
+# the tool runs in.
+#
+# Two builds of the same sources:
+# - x86: the 32-bit tool users get, in $VANDREL_BUILD_DIR (default build/), tested under Wine where this
+#   host runs 32-bit x86 code;
+# - x64: the same tool, stand-ins, tests and benchmark for x86-64, in $VANDREL_BUILD_DIR-x64, tested
+#   under 64-bit Wine on hosts that cannot run 32-bit x86 code. The 32-bit tool is built there too.
+# VANDREL_ARCH=x86|x64 forces the choice; otherwise a probe decides.
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build_dir=${VANDREL_BUILD_DIR:-$repo/build}
+release_dir=${VANDREL_BUILD_DIR:-$repo/build}
+
+# A 93-byte static i386 ELF that only calls exit(0): it exits 0 where the kernel runs 32-bit x86 code,
+# and fails to start ("Exec format error") where it does not.
+host_runs_32bit_code() {
+  local probe
+  probe=$(mktemp) || return 1
+  base64 -d > "$probe" <<'EOF'
+f0VMRgEBAQAAAAAAAAAAAAIAAwABAAAAVIAECDQAAAAAAAAAAAAAADQAIAABAAAAAAAAAAEAAAAAAAAAAIAECACABAhdAAAAXQAAAAUAAAAAEAAAuAEAAAAx282A
+EOF
+  chmod +x "$probe"
+  local status=0
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  return "$status"
+}
+
+# Sets arch and arch_reason, from VANDREL_ARCH or the probe; stops when x86 is forced but cannot run.
+case "${VANDREL_ARCH:-}" in
+  x86)
+    if ! host_runs_32bit_code; then
+      echo "env: VANDREL_ARCH=x86, but this machine cannot run 32-bit x86 code (Exec format error): use VANDREL_ARCH=x64 or leave it unset" >&2
+      exit 1
+    fi
+    arch=x86 arch_reason="VANDREL_ARCH=x86" ;;
+  x64) arch=x64 arch_reason="VANDREL_ARCH=x64" ;;
+  "")
+    if host_runs_32bit_code; then arch=x86 arch_reason="this machine runs 32-bit x86 code"
+    else arch=x64 arch_reason="this machine cannot run 32-bit x86 code"; fi ;;
+  *) echo "env: VANDREL_ARCH must be x86 or x64, not '$VANDREL_ARCH'" >&2; exit 1 ;;
+esac
+# Scripts started from here take the same choice without probing again.
+export VANDREL_ARCH=$arch
+
+if [ "$arch" = x86 ]; then
+  build_dir=$release_dir
+  toolchain=$repo/cmake/toolchain-mingw-i686.cmake
+  # Debian's wrapper: the 32-bit loader, which starts 64-bit programs through the 64-bit one.
+  wine_loader=wine
+else
+  build_dir=$release_dir-x64
+  toolchain=$repo/cmake/toolchain-mingw-x86_64.cmake
+  # Debian's wrapper picks the 32-bit loader whenever wine32 is installed, so call the 64-bit one.
+  wine_loader=/usr/lib/wine/wine64
+  export WINELOADER=$wine_loader
+fi
+
+# One line on which build runs here, and why.
+announce_arch() {
+  local what=$1
+  if [ "$arch" = x86 ]; then
+    echo "env: $arch_reason: $what the 32-bit build in $build_dir"
+  else
+    echo "env: $arch_reason: $what the x86-64 build in $build_dir; the 32-bit release build is $release_dir/bin/Vandrel.exe"
+  fi
+}
+
 export WINEPREFIX=${WINEPREFIX:-$build_dir/wineprefix}
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko download prompts when the prefix is made.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
+# Runs a Windows program (or a builtin such as wineboot.exe) with this build's Wine loader.
+run_wine() {
+  "$wine_loader" "$@"
+}
+
 # Makes the project's Wine prefix once; later calls only check for it.
 ensure_wineprefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "env: making the Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
+    local status=0
+    run_wine wineboot.exe -i >/dev/null 2>&1 || status=$?
     wineserver -w
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      echo "env: wineboot with $wine_loader failed (status $status); the prefix $WINEPREFIX was not made" >&2
+      return 1
+    fi
+  fi
+  add_marlett_font
+}
+
+# Title-bar buttons are glyphs of the Marlett font (fonts-wine). Debian's Wine 8 looks for its own fonts
+# under a path it cannot resolve ("...\share\wine\../fonts"), so the buttons show as "0", "1" and "r";
+# a copy in the prefix's Fonts folder is found.
+add_marlett_font() {
+  local source=/usr/share/wine/fonts/marlett.ttf fonts=$WINEPREFIX/drive_c/windows/Fonts
+  if [ -f "$source" ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp "$source" "$fonts/marlett.ttf"
   fi
 }
 
@@ -27,7 +112,7 @@ start_wineserver() {
 # Starts Wine's background processes (services, device manager, desktop) with their output going
 # nowhere: started from a test instead, they would hold CTest's output pipes open after the test ends.
 warm_up_wine() {
-  wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+  run_wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 # Starts an Xvfb on a free display unless one is given; sets DISPLAY and xvfb_pid.

@@ -8,7 +8,7 @@ packages=(
   cmake make googletest
   wine wine64 wine32:i386
   xvfb xauth x11-utils imagemagick
-  locales fonts-noto-cjk
+  locales fonts-noto-cjk fonts-wine
   7zip
 )
 # npm comes with some Node.js builds (and then conflicts with Debian's package).

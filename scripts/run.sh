@@ -4,6 +4,7 @@
 # drives the window itself, prints each step and saves screenshots.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+announce_arch "running"
 
 bash "$repo/scripts/install-deps.sh"
 bash "$repo/scripts/build.sh"
@@ -16,8 +17,8 @@ start_wineserver
 bin=$build_dir/bin
 shots=$build_dir/screenshots
 mkdir -p "$shots"
-transmitter() { wine "$bin/virtual-transmitter.exe" "$@" 2>/dev/null | tr -d '\r'; }
-remote() { wine "$bin/vandrel-remote.exe" --desktop Vandrel "$@" 2>/dev/null | tr -d '\r'; }
+transmitter() { run_wine "$bin/virtual-transmitter.exe" "$@" 2>/dev/null | tr -d '\r'; }
+remote() { run_wine "$bin/vandrel-remote.exe" --desktop Vandrel "$@" 2>/dev/null | tr -d '\r'; }
 cleanup() {
   transmitter unplug --all >/dev/null || true
   transmitter service remove >/dev/null || true
@@ -33,7 +34,7 @@ for v in 0 1 2; do
   head -c $((3 * 1024 * 1024 + v * 4096)) /dev/urandom > "$demo/images/fw_V$v.img"
 done
 (cd "$demo/images" && 7zz a -t7z -ptamsin_harbor_unpacking -mhe=on ../demo-firmware.bin fw_V0.img fw_V1.img fw_V2.img >/dev/null)
-package=$(winepath -w "$demo/demo-firmware.bin")
+package=$(run_wine winepath.exe -w "$demo/demo-firmware.bin" 2>/dev/null | tr -d '\r')
 expected=$(sha256sum "$demo/images/fw_V1.img" | cut -d' ' -f1)
 echo "run: demo package $demo/demo-firmware.bin ($package)"
 
@@ -43,13 +44,13 @@ echo "run: plugged a virtual transmitter (hardware version 1): $device"
 
 if [ "$headless" = no ]; then
   echo "run: starting Vandrel.exe on $DISPLAY: press Select, pick $package, press Start Writing; close the window to end"
-  wine explorer /desktop=Vandrel,800x400 "$bin/Vandrel.exe"
+  run_wine explorer.exe /desktop=Vandrel,800x400 "$bin/Vandrel.exe"
   transmitter list | sed 's/^/run: device: /'
   exit 0
 fi
 
 # A virtual desktop gives the windows their title bars in screenshots.
-wine explorer /desktop=Vandrel,800x400 "$bin/Vandrel.exe" >/dev/null 2>&1 &
+run_wine explorer.exe /desktop=Vandrel,800x400 "$bin/Vandrel.exe" >/dev/null 2>&1 &
 tool=$!
 echo "run: main dialog: $(remote wait)"
 echo "run: picking the package through Select: $(remote select-file "$package")"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test under Wine.
+# Installs what is missing, builds everything and runs every test under Wine: the 32-bit build, or the
+# x86-64 build on a host that cannot run 32-bit x86 code (see env.sh).
 # Windows are opened on $DISPLAY when one is given, otherwise on a private Xvfb.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+announce_arch testing
 
 bash "$repo/scripts/install-deps.sh"
 bash "$repo/scripts/build.sh"

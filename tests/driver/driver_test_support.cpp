@@ -112,7 +112,10 @@ SavedWorkspace::~SavedWorkspace() {
 std::wstring NativeDriversFolder() {
     wchar_t windows[MAX_PATH] = {};
     ::GetWindowsDirectoryW(windows, MAX_PATH);
-    return std::wstring(windows) + L"\\Sysnative\\drivers\\";
+    // Only a 32-bit process on a 64-bit system is redirected from System32 (to SysWOW64).
+    BOOL redirected = FALSE;
+    ::IsWow64Process(::GetCurrentProcess(), &redirected);
+    return std::wstring(windows) + (redirected ? L"\\Sysnative\\drivers\\" : L"\\System32\\drivers\\");
 }
 
 std::wstring ServiceBinaryPath(const wchar_t* service) {

@@ -77,7 +77,7 @@ private:
     bool moved_ = false;
 };
 
-// Where a 32-bit process reaches the native system32\drivers folder.
+// The native system32\drivers folder as this process reaches it (through Sysnative from a 32-bit one).
 std::wstring NativeDriversFolder();
 
 // The ImagePath of a service, or empty when it cannot be read.

@@ -98,7 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenLibraryCase{"MissingResource", true, "", L"解壓 RKUpgrade.dll 失敗。", L"失敗"},
         BrokenLibraryCase{"NotALibrary", false, std::string(4096, 'x'), L"載入 RKUpgrade.dll 失敗\n\n路徑： ",
                           L"\n錯誤碼： 193\n系統訊息： "},
-        BrokenLibraryCase{"SixtyFourBitLibrary", false, "{..\\x64\\bin\\DIFxAPI.dll}", L"載入 RKUpgrade.dll 失敗",
+        // Complete in every entry point, but built for the architecture the tool is not.
+        BrokenLibraryCase{"OtherArchitectureLibrary", false, "{..\\other-arch\\bin\\fake_rkupgrade_full.dll}",
+                          L"載入 RKUpgrade.dll 失敗",
                           L"\n錯誤碼： 193\n"},
         BrokenLibraryCase{"TruncatedLibrary", false, std::string("MZ\x90\0\x03\0\0\0", 8), L"載入 RKUpgrade.dll 失敗",
                           L"常見原因：\n 193：位元數不相容（x86/x64）\n 126：缺少次級相依 DLL\n 1114：DLL 初始化失敗\n"}),
