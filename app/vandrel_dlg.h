@@ -1,7 +1,9 @@
 // The main dialog: the tool's only window.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/progress_display.h"
@@ -58,7 +60,7 @@ private:
     void StartWorker();
     static UINT __cdecl WriteThreadProc(LPVOID param);
     bool WriteRun();
-    bool WriteToFirstUpgradableDevice();
+    bool WriteToTargetDevice();
     void CleanUpAfterRun();
     void SetBusy(bool busy);
 
@@ -80,6 +82,9 @@ private:
     ThreadStarter startThread_;
     std::wstring firmwarePath_;
     std::wstring secureImagePath_;
+    // The product id of the device the package's image was chosen for; the worker writes into no other.
+    // Empty for a picked image. Set on the dialog's thread before the worker starts.
+    std::optional<uint16_t> targetProductId_;
 };
 
 }  // namespace vandrel

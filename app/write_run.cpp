@@ -9,6 +9,7 @@
 #include "package/image_selection.h"
 #include "package/package_unpacking.h"
 #include "resources/resource.h"
+#include "upgrade/target_device.h"
 #include "workspace/decoys.h"
 #include "workspace/housekeeping.h"
 #include "workspace/secure_delete.h"
@@ -58,6 +59,8 @@ void CVandrelDlg::StartWriting() {
 }
 
 bool CVandrelDlg::PrepareImage(std::wstring& image) {
+    // A picked image names no hardware version: it goes to whichever device is upgradable.
+    targetProductId_.reset();
     const std::wstring extension = FirmwareExtension(firmwarePath_);
     if (extension == L"7z" || extension == L"bin") return ImageFromPackage(image);
     if (extension == L"img") {
@@ -78,8 +81,11 @@ bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
         ShowMessageBox(kNoDevice, L"Message", MB_ICONERROR);
         return false;
     }
-    int hardwareVersion = 0;
-    for (int i = 0; i < count; ++i) hardwareVersion = HardwareVersionOf(records[i].productId);
+    // The image is for the device the worker will write to. Without one in an upgradable mode the last
+    // record decides, and the worker then finds nothing to write to.
+    const int target = FindTargetDevice(records, count);
+    targetProductId_ = records[target >= 0 ? target : count - 1].productId;
+    const int hardwareVersion = HardwareVersionOf(*targetProductId_);
     if (!FindImageForHardwareVersion(GetRunFolder(false), L"*.img", hardwareVersion, image)) {
         ShowMessageBox(Format(L"No .img file for V%d was found in the extracted folder.", hardwareVersion),
                        L"File Not Found", MB_ICONERROR);
@@ -128,12 +134,12 @@ UINT __cdecl CVandrelDlg::WriteThreadProc(LPVOID param) {
 }
 
 bool CVandrelDlg::WriteRun() {
-    const bool written = WriteToFirstUpgradableDevice();
+    const bool written = WriteToTargetDevice();
     CleanUpAfterRun();
     return written;
 }
 
-bool CVandrelDlg::WriteToFirstUpgradableDevice() {
+bool CVandrelDlg::WriteToTargetDevice() {
     UpgradeOptions options{};
     DeviceRecord* records = nullptr;
     const int count = binding_->RK_ScanDeviceW(&records);
@@ -141,14 +147,17 @@ bool CVandrelDlg::WriteToFirstUpgradableDevice() {
         AppendLine(kNoDevice);
         return false;
     }
-    const DeviceRecord* chosen = nullptr;
-    for (int i = 0; i < count && !chosen; ++i)
-        if (records[i].mode == 1 || records[i].mode == 2) chosen = &records[i];
-    if (!chosen) {
-        AppendLine(L"No found device to upgrade!");
+    // Only a device of the product the image was chosen for: another one would get the wrong firmware.
+    const int chosen = FindTargetDevice(records, count, targetProductId_);
+    if (chosen < 0) {
+        if (targetProductId_ && FindTargetDevice(records, count) >= 0)
+            AppendLine(Format(L"No found device with product id 0x%04X to upgrade: the image is for V%d, "
+                              L"nothing was written.", *targetProductId_, HardwareVersionOf(*targetProductId_)));
+        else
+            AppendLine(L"No found device to upgrade!");
         return false;
     }
-    const uint32_t layer = chosen->layer;
+    const uint32_t layer = records[chosen].layer;
     binding_->RK_SetFirmwareW(secureImagePath_.c_str(), 0);
     AppendLine(L"Download firmware...");
     PostMessage(kMsgStartProgress);

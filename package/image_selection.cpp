@@ -16,6 +16,16 @@ constexpr size_t kInitialCandidates = 64;
 
 bool IsDotEntry(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
+// Whether upperName contains tag ("V<version>") with no digit right after it.
+bool CarriesVersionTag(const std::wstring& upperName, const std::wstring& tag) {
+    for (size_t at = upperName.find(tag); at != std::wstring::npos; at = upperName.find(tag, at + 1)) {
+        // "V1" must not be the start of "V10" or "V12": that is another version's image.
+        const size_t next = at + tag.size();
+        if (next == upperName.size() || upperName[next] < L'0' || upperName[next] > L'9') return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool FindImageForHardwareVersion(const std::wstring& folder, const std::wstring& pattern, int hardwareVersion,
@@ -50,7 +60,7 @@ bool PickImageByVersionTag(const std::vector<std::wstring>& list, int hardwareVe
     for (const std::wstring& path : list) {
         const wchar_t* name = ::PathFindFileNameW(path.c_str());
         const std::wstring fileName = (name && *name) ? name : path;
-        if (AsciiUpper(fileName).find(tag) != std::wstring::npos) {
+        if (CarriesVersionTag(AsciiUpper(fileName), tag)) {
             imagePath = path;
             return true;
         }

@@ -6,7 +6,8 @@
 
 namespace vandrel {
 
-// Collects the files below folder matching pattern and picks the first whose name carries "V<version>";
+// Collects the files below folder matching pattern and picks the first whose name carries the tag
+// "V<version>" (not followed by a digit);
 // true with its full path in imagePath, which is left untouched when false.
 bool FindImageForHardwareVersion(const std::wstring& folder, const std::wstring& pattern, int hardwareVersion,
                                  std::wstring& imagePath);
@@ -16,7 +17,8 @@ bool FindImageForHardwareVersion(const std::wstring& folder, const std::wstring&
 void CollectFilesRecursive(const std::wstring& folder, const std::wstring& pattern,
                            std::vector<std::wstring>& list);
 
-// Stores the first listed path whose file name, ASCII upper-cased, contains "V<version>"; true when one did.
+// Stores the first listed path whose file name, ASCII upper-cased, carries "V<version>" not followed by a
+// digit; true when one did.
 bool PickImageByVersionTag(const std::vector<std::wstring>& list, int hardwareVersion, std::wstring& imagePath);
 
 }  // namespace vandrel

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/text.h"
+#include "upgrade/target_device.h"
 
 namespace vandrel {
 
@@ -17,13 +18,6 @@ constexpr wchar_t kCaption[] = L"Message";
 void Tell(DialogOutput& output, const std::wstring& text) {
     output.AppendLine(text);
     output.ShowMessageBox(text, kCaption, MB_ICONINFORMATION);
-}
-
-// The first device in mode 1 or 2, else the first.
-int ChooseRecord(const DeviceRecord* records, int count) {
-    for (int i = 0; i < count; ++i)
-        if (records[i].mode == 1 || records[i].mode == 2) return i;
-    return 0;
 }
 
 // Hex-dump lines of 16 bytes, then the version text of the shown bytes up to the first zero.
@@ -54,7 +48,9 @@ void ConfirmFirmwareVersion(UpgradeLibrary* binding, DialogOutput& output) {
         Tell(output, L"No found device!");
         return;
     }
-    const int index = ChooseRecord(records, count);
+    // The device a write would go to; without one in an upgradable mode, the first.
+    const int target = FindTargetDevice(records, count);
+    const int index = target >= 0 ? target : 0;
     const DWORD layer = records[index].layer;
     output.AppendLine(L"Reading custom data...");
 

@@ -6,7 +6,7 @@
 
 namespace vandrel {
 
-// Scans, reads 8 bytes of vendor data item 103 from the first device in mode 1 or 2 (else the first
+// Scans, reads 8 bytes of vendor data item 103 from the device a write would go to (else the first
 // device), appends the steps and a hex dump to the message list and shows the version text in a box.
 // binding may be null. The busy flag and the run controls are the dialog's to restore afterwards.
 void ConfirmFirmwareVersion(UpgradeLibrary* binding, DialogOutput& output);

@@ -2,8 +2,12 @@
 // with the tool's thirteen arguments.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <vector>
+
 #include "tests/support/temp_dir.h"
 #include "tests/support/window_driver.h"
+#include "upgrade/target_device.h"
 #include "upgrade/upgrade_library.h"
 
 namespace vandrel {
@@ -51,6 +55,35 @@ TEST(HardwareVersion, FollowsTheProductId) {
     EXPECT_EQ(2, HardwareVersionOf(0x110F));
     EXPECT_EQ(0, HardwareVersionOf(0x110C));
     EXPECT_EQ(0, HardwareVersionOf(0x0000));
+}
+
+TEST(TargetDevice, FirstUpgradableRecordOfTheGivenProductInScanOrder) {
+    auto record = [](uint16_t productId, uint32_t mode) {
+        DeviceRecord r{};
+        r.productId = productId;
+        r.mode = mode;
+        return r;
+    };
+    struct Case {
+        const char* name;
+        std::vector<DeviceRecord> records;
+        std::optional<uint16_t> productId;
+        int expected;
+    };
+    const Case cases[] = {
+        {"first in scan order", {record(0x110B, 2), record(0x110F, 2)}, std::nullopt, 0},
+        {"modes 1 and 2 only", {record(0x110B, 0), record(0x110B, 3), record(0x110F, 1)}, std::nullopt, 2},
+        {"none upgradable", {record(0x110B, 3)}, std::nullopt, -1},
+        {"the given product", {record(0x110B, 2), record(0x110F, 2)}, uint16_t{0x110F}, 1},
+        {"the given product, upgradable", {record(0x110F, 3), record(0x110B, 2), record(0x110F, 2)}, uint16_t{0x110F}, 2},
+        {"only another product", {record(0x110F, 2)}, uint16_t{0x110B}, -1},
+        {"no records", {}, std::nullopt, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.expected, FindTargetDevice(c.records.data(), static_cast<int>(c.records.size()), c.productId));
+    }
+    EXPECT_EQ(-1, FindTargetDevice(nullptr, 3));
 }
 
 }  // namespace

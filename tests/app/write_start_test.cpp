@@ -1,11 +1,13 @@
 // The main dialog run in this process, for what cannot be reached from outside: a worker thread that
-// cannot be started.
+// cannot be started, and devices that change between the preparation and the worker's start.
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "app/vandrel_dlg.h"
+#include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/virtual_transmitter_client.h"
 #include "tests/support/window_driver.h"
 #include "workspace/secure_workspace.h"
 
@@ -26,6 +28,32 @@ std::vector<std::wstring> ImagesIn(const std::wstring& folder) {
     return names;
 }
 
+// The shown main dialog of this process, or null.
+HWND WaitForOwnDialog() {
+    HWND window = nullptr;
+    WaitFor([&] {
+        for (HWND w : TopLevelWindows(::GetCurrentProcessId()))
+            if (::GetDlgItem(w, 1007) && IsShown(w)) window = w;
+        return window != nullptr;
+    });
+    return window;
+}
+
+// A worker start held back until the test lets it go.
+struct HeldWorker {
+    AFX_THREADPROC proc = nullptr;
+    LPVOID param = nullptr;
+    UniqueHandle requested{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+HeldWorker* held = nullptr;
+
+bool HoldWorkerStart(AFX_THREADPROC proc, LPVOID param) {
+    held->proc = proc;
+    held->param = param;
+    ::SetEvent(held->requested.get());
+    return true;
+}
+
 TEST(WriteStart, AWorkerThatCannotStartLeavesTheDialogIdleAndTellsTheUser) {
     TempDir folder;
     const std::wstring image = folder / L"fw.img";
@@ -37,12 +65,7 @@ TEST(WriteStart, AWorkerThatCannotStartLeavesTheDialogIdleAndTellsTheUser) {
     bool startWritingEnabled = false;
     std::vector<std::wstring> imagesLeft{L"not looked at"};
     std::thread user([&] {
-        HWND window = nullptr;
-        WaitFor([&] {
-            for (HWND w : TopLevelWindows(::GetCurrentProcessId()))
-                if (::GetDlgItem(w, 1007) && IsShown(w)) window = w;
-            return window != nullptr;
-        });
+        const HWND window = WaitForOwnDialog();
         if (!window) return;
         ::SendMessageW(::GetDlgItem(window, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(image.c_str()));
         Click(window, 1007);
@@ -62,6 +85,56 @@ TEST(WriteStart, AWorkerThatCannotStartLeavesTheDialogIdleAndTellsTheUser) {
     EXPECT_TRUE(startWritingEnabled);
     EXPECT_TRUE(imagesLeft.empty()) << "the secure copy is deleted";
     EXPECT_TRUE(FileExists(image)) << "the user's own image stays";
+}
+
+TEST(WriteStart, AWorkerThatFindsOnlyADeviceOfAnotherProductWritesNothing) {
+    TempDir content, folder;
+    ASSERT_TRUE(WriteTree(content.path(), {{L"fw_V1.img", std::string(70000, '1')}, {L"fw_V2.img", std::string(70000, '2')}}));
+    const std::wstring package = folder / L"firmware.bin";
+    ASSERT_EQ(0, MakePackage(content.path(), package, kPackagePassword));
+    UnplugAllVirtualDevices();
+    RockusbServiceGuard service;
+    ASSERT_TRUE(service.Install());
+    PluggedDevices devices;
+    const std::wstring versionOne = devices.Plug(L"--pid 0x110B --upgrade-ms 200");
+    ASSERT_FALSE(versionOne.empty());
+
+    HeldWorker worker;
+    held = &worker;
+    CVandrelDlg dialog;
+    dialog.SetThreadStarter(HoldWorkerStart);
+    MessageBoxInfo box;
+    std::vector<std::wstring> lines;
+    std::wstring versionTwo;
+    std::thread user([&] {
+        const HWND window = WaitForOwnDialog();
+        if (!window) return;
+        ::SendMessageW(::GetDlgItem(window, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(package.c_str()));
+        Click(window, 1007);
+        // The image for version 1 is prepared; before the worker scans, that device gives way to another.
+        if (::WaitForSingleObject(worker.requested.get(), 60000) == WAIT_OBJECT_0) {
+            devices.Unplug(versionOne);
+            versionTwo = devices.Plug(L"--pid 0x110F --upgrade-ms 200");
+            AfxBeginThread(worker.proc, worker.param, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
+            if (WaitForMessageBox(::GetCurrentProcessId(), &box, 60000, window)) {
+                lines = ListBoxLines(::GetDlgItem(window, 1003));
+                DismissMessageBox(box.window);
+                WaitFor([&] { return !::IsWindow(box.window); });
+            }
+        }
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    dialog.DoModal();
+    user.join();
+    held = nullptr;
+
+    EXPECT_EQ(L"Write failed", box.text);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(L"No found device with product id 0x110B to upgrade: the image is for V1, nothing was written.",
+              lines.back());
+    ListedDevice listed;
+    ASSERT_TRUE(FindListedDevice(versionTwo, listed));
+    EXPECT_FALSE(listed.written) << "the version 2 device must not get the version 1 image";
 }
 
 }  // namespace

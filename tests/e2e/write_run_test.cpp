@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "tests/e2e/tool_fixture.h"
 #include "tests/package/package_test_support.h"
@@ -104,6 +105,59 @@ TEST_F(WriteRunTest, AVersionTwoDeviceGetsTheVersionTwoImageFromASubfolder) {
     SetFirmwarePath(package_);
     EXPECT_EQ(L"Write successful", StartWritingAndReadBox().text);
     EXPECT_EQ(images_[L"sub\\fw_V2.img"], Flash(device));
+    CloseAndExpectExit();
+}
+
+// Two transmitters of different hardware versions, plugged in either order: the run writes into one of
+// them, and that one gets its own version's image.
+struct PlugOrder {
+    const char* name;
+    const wchar_t* first;
+    const wchar_t* second;
+};
+
+class TwoDevicesTest : public WriteRunTest, public ::testing::WithParamInterface<PlugOrder> {};
+
+TEST_P(TwoDevicesTest, TheWrittenDeviceGetsItsOwnVersionsImageAndTheOtherNothing) {
+    ASSERT_TRUE(Start());
+    const std::wstring first = devices_.Plug(std::wstring(L"--upgrade-ms 300 --pid ") + GetParam().first);
+    const std::wstring second = devices_.Plug(std::wstring(L"--upgrade-ms 300 --pid ") + GetParam().second);
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    SetFirmwarePath(package_);
+    EXPECT_EQ(L"Write successful", StartWritingAndReadBox().text);
+
+    const std::map<uint16_t, std::string> imageFor = {{0x110B, images_[L"fw_V1.img"]},
+                                                       {0x110F, images_[L"sub\\fw_V2.img"]}};
+    int written = 0;
+    for (const ListedDevice& device : ListVirtualDevices()) {
+        if ((device.instanceId != first && device.instanceId != second) || !device.written) continue;
+        ++written;
+        EXPECT_EQ(imageFor.at(device.productId), Flash(device.instanceId)) << "product id " << device.productId;
+    }
+    EXPECT_EQ(1, written) << "one device per run; the other holds nothing";
+    CloseAndExpectExit();
+}
+
+void PrintTo(const PlugOrder& c, std::ostream* out) { *out << c.name; }
+
+INSTANTIATE_TEST_SUITE_P(PlugOrders, TwoDevicesTest,
+                         ::testing::Values(PlugOrder{"VersionOneFirst", L"0x110B", L"0x110F"},
+                                           PlugOrder{"VersionTwoFirst", L"0x110F", L"0x110B"}),
+                         [](const ::testing::TestParamInfo<PlugOrder>& info) { return info.param.name; });
+
+TEST_F(WriteRunTest, AnImageTaggedV10IsNotTakenForVersionOne) {
+    TempDir content;
+    const FileTree images = {{L"a_V10.img", ImageBytes('a')}, {L"fw_V1.img", ImageBytes('1')}};
+    ASSERT_TRUE(WriteTree(content.path(), images));
+    const std::wstring package = folder_ / L"tagged.bin";
+    ASSERT_EQ(0, MakePackage(content.path(), package, kPackagePassword));
+
+    ASSERT_TRUE(Start());
+    const std::wstring device = devices_.Plug(L"--pid 0x110B --upgrade-ms 300");
+    SetFirmwarePath(package);
+    EXPECT_EQ(L"Write successful", StartWritingAndReadBox().text);
+    EXPECT_EQ(images.at(L"fw_V1.img"), Flash(device));
     CloseAndExpectExit();
 }
 

@@ -25,10 +25,10 @@ TEST(PickImageByVersionTag, FirstListedNameCarryingTheTagWins) {
         const wchar_t* picked;  // null: none
     };
     const Case cases[] = {
-        {"listed order, not best match", {L"C:\\r\\A_V12.img", L"C:\\r\\B_V1.img"}, 1, L"C:\\r\\A_V12.img"},
+        {"listed order among tagged names", {L"C:\\r\\A_V1_x.img", L"C:\\r\\B_V1.img"}, 1, L"C:\\r\\A_V1_x.img"},
         {"lower-case tag", {L"C:\\r\\fw_V1.img", L"C:\\r\\fw_v2.img"}, 2, L"C:\\r\\fw_v2.img"},
         {"tag anywhere in the name", {L"C:\\r\\DEV1.img"}, 1, L"C:\\r\\DEV1.img"},
-        {"V0 is a tag like the others", {L"C:\\r\\fw_V1.img", L"C:\\r\\fw_V01.img"}, 0, L"C:\\r\\fw_V01.img"},
+        {"V0 is a tag like the others", {L"C:\\r\\fw_V1.img", L"C:\\r\\fw_V0.img"}, 0, L"C:\\r\\fw_V0.img"},
         {"no name carries it", {L"C:\\r\\fw_V1.img", L"C:\\r\\fw_V2.img"}, 0, nullptr},
         {"a folder's name does not count", {L"C:\\r\\V1\\fw.img", L"C:\\fw_V1\\x.img"}, 1, nullptr},
         {"only ASCII letters fold", {L"C:\\r\\fw_\xFF56" L"1.img"}, 1, nullptr},
@@ -39,6 +39,26 @@ TEST(PickImageByVersionTag, FirstListedNameCarryingTheTagWins) {
         std::wstring image = kUntouched;
         EXPECT_EQ(c.picked != nullptr, PickImageByVersionTag(c.list, c.version, image));
         EXPECT_EQ(c.picked ? c.picked : kUntouched, image);
+    }
+}
+
+TEST(PickImageByVersionTag, ATagFollowedByADigitIsAnotherVersion) {
+    struct Case {
+        const wchar_t* name;
+        int version;
+        bool picked;
+    };
+    const Case cases[] = {
+        {L"fw_V1.img", 1, true},       {L"fw_V10.img", 1, false},     {L"fw_V12.img", 1, false},
+        {L"fw_V100.img", 1, false},    {L"fw_v1.img", 1, true},       {L"A_V1_final.img", 1, true},
+        {L"image_V1", 1, true},        {L"fw_V10_V1.img", 1, true},   {L"fw_V1.img", 2, false},
+        {L"fw_V2.img", 2, true},       {L"fw_V21.img", 2, false},     {L"fw_V0.img", 0, true},
+        {L"fw_V01.img", 0, false},     {L"fw_V1\x2081.img", 1, true},  // a subscript one is no ASCII digit
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "V" << c.version << " in " << std::string(c.name, c.name + wcslen(c.name)));
+        std::wstring image;
+        EXPECT_EQ(c.picked, PickImageByVersionTag({std::wstring(L"C:\\r\\") + c.name}, c.version, image));
     }
 }
 
@@ -88,12 +108,12 @@ TEST_F(ImageFolderTest, CollectionIsDepthFirstInEnumerationOrder) {
     EXPECT_EQ("image", ReadFileBytes(image));  // the doubled separator opens fine
 }
 
-TEST_F(ImageFolderTest, CollectedOrderDecidesOverTheBetterMatch) {
-    Files({L"A_V12.img", L"B_V1.img"});
-    ASSERT_EQ((std::vector<std::wstring>{L"A_V12.img", L"B_V1.img"}), ListEntries(root()));
+TEST_F(ImageFolderTest, AnImageOfAnotherVersionListedFirstIsPassedOver) {
+    Files({L"a_V10.img", L"b_V12.img", L"fw_V1.img"});
+    ASSERT_EQ((std::vector<std::wstring>{L"a_V10.img", L"b_V12.img", L"fw_V1.img"}), ListEntries(root()));
     std::wstring image;
     ASSERT_TRUE(FindImageForHardwareVersion(root(), L"*.img", 1, image));
-    EXPECT_EQ(Collected(L"A_V12.img"), image);
+    EXPECT_EQ(Collected(L"fw_V1.img"), image);
 }
 
 TEST_F(ImageFolderTest, DeviceProductIdChoosesTheImage) {

@@ -1,0 +1,16 @@
+// The one device a write run works on, chosen by one rule for both halves of the run and for the
+// version read-back, so that the image, the write and the version shown all concern the same device.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "upgrade/rk_upgrade_api.h"
+
+namespace vandrel {
+
+// Index of the first record, in scan order, in mode 1 or 2 (the modes the library can write in) and,
+// when productId is given, with that product id; -1 when no record qualifies.
+int FindTargetDevice(const DeviceRecord* records, int count, std::optional<uint16_t> productId = std::nullopt);
+
+}  // namespace vandrel
