@@ -137,9 +137,8 @@ void CVandrelDlg::OnOK() {
 }
 
 void CVandrelDlg::OnCancel() {
-    // Escape ends the dialog, but never under a running write: that would cut the write short.
-    if (busy_) return;
-    CDialog::OnCancel();
+    // Escape ends the dialog as the close button does: the driver must not stay behind.
+    RequestClose();
 }
 
 bool CVandrelDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
@@ -147,11 +146,11 @@ bool CVandrelDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case WM_PAINT: return OnPaint();
     case WM_QUERYDRAGICON: result = reinterpret_cast<LRESULT>(icon_); return true;
     case WM_COMMAND: return OnCommand(LOWORD(wp), HIWORD(wp));
-    case WM_CLOSE: return OnClose();
+    case WM_CLOSE: RequestClose(); result = 0; return true;
     case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wp)); return false;
     case kMsgStartProgress: progress_.Start(::GetTickCount()); result = 0; return true;
     case kMsgStopProgress: progress_.Stop(); result = 0; return true;
-    case kMsgWriteEnded: ::ShutdownBlockReasonDestroy(m_hWnd); result = 0; return true;
+    case kMsgWriteEnded: OnWriteEnded(wp); result = 0; return true;
     case WM_QUERYENDSESSION: return OnQueryEndSession(result);
     case WM_DEVICECHANGE: OnDeviceChange(static_cast<UINT>(wp)); return false;
     default: return false;
@@ -188,20 +187,21 @@ void CVandrelDlg::OnTimer(UINT_PTR id) {
     if (id == ProgressDisplay::kTimerId) progress_.Tick(::GetTickCount());
 }
 
-bool CVandrelDlg::OnClose() {
+void CVandrelDlg::RequestClose() {
     // Never under a running write: the worker still uses the library, the image and the workspace.
-    if (busy_) return true;
+    if (busy_) return;
+    if (RunCloseSequence()) EndDialog(IDCANCEL);
+}
+
+bool CVandrelDlg::RunCloseSequence() {
     deviceNotification_.reset();
     if (!PreUninstallDriver(m_hWnd, *this)) {
         ShowMessageBox(L"[Driver] Pre-uninstall failed or timed out.", L"Error", MB_ICONERROR);
-        return true;
+        return false;
     }
     ExitCleanup(secureImagePath_);
-    if (binding_) {
-        if (binding_->initialised) binding_->RK_Uninitialize();
-        binding_.reset();
-    }
-    return false;  // the framework's default ends the dialog with IDCANCEL
+    binding_.reset();  // uninitialises the library before letting it go
+    return true;
 }
 
 void CVandrelDlg::OnDeviceChange(UINT eventCode) {

@@ -45,7 +45,11 @@ protected:
 private:
     bool OnCommand(UINT id, UINT code);
     bool OnPaint();
-    bool OnClose();
+    // Ends the dialog through the close sequence, unless a write runs or the sequence refuses.
+    void RequestClose();
+    // Drops the device notifications, removes the driver, cleans up and uninitialises the library; false
+    // when the driver removal failed and the dialog must stay.
+    bool RunCloseSequence();
     void OnTimer(UINT_PTR id);
     void SelectFirmware();
     void OnConfirmFirmwareVersion();
@@ -62,6 +66,8 @@ private:
     bool WriteRun();
     bool WriteToTargetDevice();
     void CleanUpAfterRun();
+    // The end of every write run, on the dialog's thread: back to idle, then the result box.
+    void OnWriteEnded(WPARAM outcome);
     void SetBusy(bool busy);
 
     void SetTitleWithVersion();
@@ -77,7 +83,7 @@ private:
     ProgressDisplay progress_;
     UniqueDeviceNotify deviceNotification_;
     std::unique_ptr<UpgradeLibrary> binding_;
-    // Set on the dialog's thread before a write run's worker starts; cleared by the worker at its end.
+    // Set when a write run starts and cleared when it has ended, both on the dialog's thread.
     volatile LONG busy_ = 0;
     ThreadStarter startThread_;
     std::wstring firmwarePath_;

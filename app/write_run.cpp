@@ -117,20 +117,30 @@ bool CVandrelDlg::MakeSecureCopy(const std::wstring& image) {
 void CVandrelDlg::StartWorker() {
     ::ShutdownBlockReasonCreate(m_hWnd, L"Firmware is being written to the transmitter.");
     if (startThread_(WriteThreadProc, this)) return;
-    // Nothing will run the write: back to idle, and the image copy goes.
+    // Nothing will run the write: the image copy goes, and the run ends as any other does.
     DeleteOrScheduleAtReboot(secureImagePath_);
-    ::ShutdownBlockReasonDestroy(m_hWnd);
-    SetBusy(false);
-    EnableRunControls(true);
-    ShowMessageBox(L"The write could not be started.", L"Error", MB_ICONERROR);
+    OnWriteEnded(kWriteNotStarted);
 }
 
 UINT __cdecl CVandrelDlg::WriteThreadProc(LPVOID param) {
     auto* dialog = static_cast<CVandrelDlg*>(param);
     const bool written = dialog->WriteRun();
-    const std::wstring text = LoadResourceString(written ? IDS_WRITE_SUCCESSFUL : IDS_WRITE_FAILED);
-    ::MessageBoxW(dialog->m_hWnd, text.c_str(), L"Message", written ? MB_ICONINFORMATION : MB_ICONERROR);
+    // The worker's last act: once posted, the dialog's thread may end the dialog at any moment.
+    ::PostMessageW(dialog->m_hWnd, kMsgWriteEnded, written ? kWriteSucceeded : kWriteFailed, 0);
     return 0;
+}
+
+void CVandrelDlg::OnWriteEnded(WPARAM outcome) {
+    SetBusy(false);
+    EnableRunControls(true);
+    ::ShutdownBlockReasonDestroy(m_hWnd);
+    if (outcome == kWriteNotStarted) {
+        ShowMessageBox(L"The write could not be started.", L"Error", MB_ICONERROR);
+        return;
+    }
+    const bool written = outcome == kWriteSucceeded;
+    ShowMessageBox(LoadResourceString(written ? IDS_WRITE_SUCCESSFUL : IDS_WRITE_FAILED), L"Message",
+                   written ? MB_ICONINFORMATION : MB_ICONERROR);
 }
 
 bool CVandrelDlg::WriteRun() {
@@ -169,19 +179,17 @@ bool CVandrelDlg::WriteToTargetDevice() {
     return written;
 }
 
+// On the worker, before it hands the dialog back: the library lets go of the image, the image and the
+// workspace go, and the library is made ready for the next run.
 void CVandrelDlg::CleanUpAfterRun() {
     if (binding_->initialised) {
-        binding_->RK_Uninitialize();
-        binding_->initialised = FALSE;
+        binding_->Uninitialize();
         ::Sleep(100);
     }
     if (IsInRunFolder(secureImagePath_) && !DeleteFileWithRetry(secureImagePath_, kSecureImageDeleteBudgetMs))
         ::MoveFileExW(secureImagePath_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     CleanWorkspace();
     if (!binding_->initialised) binding_->Initialize(logFolder_);
-    SetBusy(false);
-    PostMessage(kMsgWriteEnded);
-    EnableRunControls(true);
 }
 
 }  // namespace vandrel

@@ -18,6 +18,16 @@ constexpr wchar_t kPreUninstallParameters[] = L"/u \"VID_2207\" \"rockusb.inf\""
 
 DriverPackageExtractor g_extractor = &ExtractDriverPackage;
 
+// Holds the driver package unchanged while driver_x64.exe runs with administrator rights (it loads
+// DIFxAPI.dll and reads the package after its start); files found changed are written again once. False
+// when a tool that is there stays different from the carried one: it must never run. A missing tool is
+// left to RunWorkspaceToolElevated, which tells the user.
+bool HoldDriverPackageForRun(PinnedFiles& pinned) {
+    if (PinDriverPackage(pinned)) return true;
+    if (g_extractor() && PinDriverPackage(pinned)) return true;
+    return !::PathFileExistsW((GetWorkspaceBaseFolder() + kDriverTool).c_str());
+}
+
 void ShowMissingFileBox(DialogOutput& output) {
     const bool japanese = PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE;
     output.ShowMessageBox(japanese ? L"ファイルが違います。" : L"Incorrect", L"Message", MB_ICONERROR);
@@ -74,7 +84,9 @@ bool PreInstallDriver(HWND owner, DialogOutput& output) {
         output.AppendLine(L"[Driver] Extract embedded files failed.");
         return true;
     }
-    if (RunWorkspaceToolElevated(owner, output, kDriverTool, kPreInstallParameters, kDriverToolWaitMs)) {
+    PinnedFiles pinned;
+    if (HoldDriverPackageForRun(pinned) &&
+        RunWorkspaceToolElevated(owner, output, kDriverTool, kPreInstallParameters, kDriverToolWaitMs)) {
         output.AppendLine(L"[Driver] Pre-install succeeded.");
         return true;
     }
@@ -84,7 +96,9 @@ bool PreInstallDriver(HWND owner, DialogOutput& output) {
 
 bool PreUninstallDriver(HWND owner, DialogOutput& output) {
     g_extractor();  // files still in place from the start are enough; a missing tool is reported below
-    if (RunWorkspaceToolElevated(owner, output, kDriverTool, kPreUninstallParameters, kDriverToolWaitMs)) {
+    PinnedFiles pinned;
+    if (HoldDriverPackageForRun(pinned) &&
+        RunWorkspaceToolElevated(owner, output, kDriverTool, kPreUninstallParameters, kDriverToolWaitMs)) {
         output.AppendLine(L"[Driver] Pre-uninstall succeeded.");
         return true;
     }

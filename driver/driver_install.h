@@ -19,13 +19,15 @@ constexpr DWORD kDriverToolWaitMs = 30000;
 bool RunWorkspaceToolElevated(HWND owner, DialogOutput& output, const std::wstring& fileName,
                               const std::wstring& parameters, DWORD waitMs);
 
-// Extracts the driver package and runs "driver_x64.exe /i \"rockusb.inf\"". False only when the tool
-// ran and failed (or timed out): the dialog must then end. When the package cannot be extracted, the
+// Extracts the driver package and runs "driver_x64.exe /i \"rockusb.inf\"", the package held unchanged
+// while it runs. False when the tool ran and failed (or timed out), or differs from the carried one and
+// cannot be written again (it is then never run): the dialog must then end. When the package cannot be extracted, the
 // line says so, the tool is not run, and the result is true: the dialog goes on without the driver.
 bool PreInstallDriver(HWND owner, DialogOutput& output);
 
 // Runs "driver_x64.exe /u \"VID_2207\" \"rockusb.inf\"" (after another extraction whose result is not
-// judged); true when the tool reported success. On false the close request is refused.
+// judged), held as for the pre-install; true when the tool reported success. On false the close request
+// is refused.
 bool PreUninstallDriver(HWND owner, DialogOutput& output);
 
 // Replaces the extraction the two steps start with (ExtractDriverPackage by default) and returns the

@@ -56,6 +56,19 @@ DWORD ExitCodeOf(HANDLE process) {
     return exitCode;
 }
 
+// 7za.exe written out and held unchanged until its process has started: it runs with administrator
+// rights, so a file swapped after the check must never be what runs. A file found changed is written
+// again once; the path comes back empty when 7za cannot be put in place as carried.
+UniqueFile ExtractAndPin7za(std::wstring& extractor) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        extractor = ExtractBuiltIn7za();
+        if (extractor.empty() || !IsExistingFile(extractor)) break;
+        if (UniqueFile pinned = PinBuiltIn7za(extractor)) return pinned;
+    }
+    extractor.clear();
+    return UniqueFile();
+}
+
 }  // namespace
 
 ExitCodeQuery SetExitCodeQuery(ExitCodeQuery query) {
@@ -65,8 +78,9 @@ ExitCodeQuery SetExitCodeQuery(ExitCodeQuery query) {
 }
 
 bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
-    const std::wstring extractor = ExtractBuiltIn7za();
-    if (extractor.empty() || !IsExistingFile(extractor)) {
+    std::wstring extractor;
+    UniqueFile pinned = ExtractAndPin7za(extractor);
+    if (!pinned) {
         ShowFailure(output, kNo7zaText);
         return false;
     }
@@ -75,6 +89,7 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
     const std::wstring commandLine =
         Format(kCommandTemplate, extractor.c_str(), firmwarePath.c_str(), outputFolder.c_str());
     UniqueHandle process = StartHidden(commandLine, outputFolder);
+    pinned.reset();
     if (!process) {
         ShowFailure(output, kLaunchFailedText);
         return false;

@@ -18,6 +18,8 @@ UpgradeLibrary::UpgradeLibrary(const std::wstring& path, bool& loaded) : path_(p
     loaded = module_ && Resolve();
 }
 
+UpgradeLibrary::~UpgradeLibrary() { Uninitialize(); }
+
 bool UpgradeLibrary::Resolve() {
     HMODULE m = module_.get();
 #define VANDREL_RESOLVE(name) ResolveOne(m, #name, name, missing_)
@@ -40,6 +42,12 @@ bool UpgradeLibrary::Resolve() {
 BOOL UpgradeLibrary::Initialize(const std::wstring& logFolder) {
     initialised = RK_InitializeW(DefaultInitializeBlock(), TRUE, logFolder.c_str(), 0, 0);
     return initialised;
+}
+
+void UpgradeLibrary::Uninitialize() {
+    if (!initialised || !RK_Uninitialize) return;
+    RK_Uninitialize();
+    initialised = FALSE;
 }
 
 int HardwareVersionOf(uint16_t productId) {

@@ -14,6 +14,8 @@ class UpgradeLibrary {
 public:
     // Loads the library at path and resolves every entry point; loaded reports whether all 24 were found.
     UpgradeLibrary(const std::wstring& path, bool& loaded);
+    // An initialised library is uninitialised before the module reference goes.
+    ~UpgradeLibrary();
     UpgradeLibrary(const UpgradeLibrary&) = delete;
     UpgradeLibrary& operator=(const UpgradeLibrary&) = delete;
 
@@ -23,6 +25,8 @@ public:
 
     // RK_InitializeW with the tool's arguments: the default block, logging on, the log folder.
     BOOL Initialize(const std::wstring& logFolder);
+    // RK_Uninitialize when initialised; initialised is FALSE afterwards.
+    void Uninitialize();
 
     // Result of the last RK_InitializeW; FALSE after RK_Uninitialize.
     BOOL initialised = FALSE;

@@ -3,10 +3,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <utility>
+
 #include <cstring>
 #include <vector>
 
 #include "common/unique_handle.h"
+#include "workspace/integrity_label.h"
 #include "workspace/owner_only_acl.h"
 #include "workspace/secure_workspace.h"
 
@@ -47,23 +50,37 @@ bool LoadRcData(HMODULE module, int id, const wchar_t* type, ResourceBytes& byte
     return true;
 }
 
-// True when path is a file holding exactly these bytes. A matching size alone is not trusted: a file
-// planted in the workspace with the right size would otherwise be run in place of ours.
-bool HoldsExactly(const std::wstring& path, const ResourceBytes& bytes) {
-    if (QueryFileSize(path) != bytes.size) return false;
+// Opens path for reading without write or delete sharing and checks that it holds exactly these bytes;
+// the open handle, or empty. A matching size alone is not trusted: a file planted in the workspace with
+// the right size would otherwise be run in place of ours. While the handle is held, nobody can change,
+// replace or delete the file.
+UniqueFile OpenHoldingExactly(const std::wstring& path, const ResourceBytes& bytes) {
+    if (QueryFileSize(path) != bytes.size) return UniqueFile();
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return false;
+    if (!file) return UniqueFile();
     const char* expected = static_cast<const char*>(bytes.data);
     std::vector<char> block(kWriteBlockBytes);
     DWORD offset = 0;
     for (;;) {
         DWORD read = 0;
-        if (!::ReadFile(file.get(), block.data(), kWriteBlockBytes, &read, nullptr)) return false;
-        if (read == 0) return offset == bytes.size;
-        if (read > bytes.size - offset || std::memcmp(block.data(), expected + offset, read) != 0) return false;
+        if (!::ReadFile(file.get(), block.data(), kWriteBlockBytes, &read, nullptr)) return UniqueFile();
+        if (read == 0) return offset == bytes.size ? std::move(file) : UniqueFile();
+        if (read > bytes.size - offset || std::memcmp(block.data(), expected + offset, read) != 0)
+            return UniqueFile();
         offset += read;
     }
+}
+
+bool HoldsExactly(const std::wstring& path, const ResourceBytes& bytes) {
+    return static_cast<bool>(OpenHoldingExactly(path, bytes));
+}
+
+// The carried file id at path, held open; empty when the resource is missing or the file differs.
+UniqueFile PinEmbeddedFile(int id, const std::wstring& path) {
+    ResourceBytes bytes;
+    if (!LoadRcData(::GetModuleHandleW(nullptr), id, RT_RCDATA, bytes)) return UniqueFile();
+    return OpenHoldingExactly(path, bytes);
 }
 
 // Writes bytes from their start in blocks of at most 64 KiB; true when every block was written whole.
@@ -85,6 +102,7 @@ bool ExtractDriverPackage() {
     // Results not examined: the writes below report what matters.
     ::SHCreateDirectoryExW(nullptr, base.c_str(), nullptr);
     ApplyOwnerOnlyAcl(base);
+    ApplyHighIntegrityLabel(base);
     ::EncryptFileW(base.c_str());
 
     HMODULE self = ::GetModuleHandleW(nullptr);
@@ -100,12 +118,27 @@ std::wstring ExtractBuiltIn7za() {
     if (!LoadRcData(::GetModuleHandleW(nullptr), kSevenZipResource, RT_RCDATA, bytes)) return {};
     if (HoldsExactly(target, bytes)) return target;
 
-    ApplyOwnerOnlyAcl(base);  // result not examined; never an EFS marking here
+    ApplyOwnerOnlyAcl(base);  // results not examined; never an EFS marking here
+    ApplyHighIntegrityLabel(base);
     if (!WriteBufferToFile(target, bytes.data, bytes.size)) return {};
     // Drops the temporary attribute given at creation.
     ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);
     return target;
 }
+
+bool PinDriverPackage(PinnedFiles& pinned) {
+    const std::wstring base = GetWorkspaceBaseFolder();
+    PinnedFiles files;
+    for (const EmbeddedFile& file : kDriverPackage) {
+        UniqueFile held = PinEmbeddedFile(file.id, base + file.name);
+        if (!held) return false;
+        files.push_back(std::move(held));
+    }
+    for (UniqueFile& held : files) pinned.push_back(std::move(held));
+    return true;
+}
+
+UniqueFile PinBuiltIn7za(const std::wstring& path) { return PinEmbeddedFile(kSevenZipResource, path); }
 
 bool WriteResourceToFile(HMODULE module, int id, const wchar_t* type, const std::wstring& target) {
     ResourceBytes bytes;

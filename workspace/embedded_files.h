@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "common/unique_handle.h"
 
 namespace vandrel {
 
@@ -14,6 +17,16 @@ namespace vandrel {
 bool ExtractDriverPackage();
 // Writes 7za.exe (resource 1012) into the workspace base folder; its full path, or empty.
 std::wstring ExtractBuiltIn7za();
+
+// Carried files held open for reading without write or delete sharing: while held, nobody can change,
+// replace or delete them. The elevated helpers are held so from their check until their process runs.
+using PinnedFiles = std::vector<UniqueFile>;
+
+// Holds the five driver-package files in the workspace base folder, each checked to be exactly its
+// resource; false (nothing added to pinned) when one is missing, open for writing elsewhere, or differs.
+bool PinDriverPackage(PinnedFiles& pinned);
+// Holds 7za.exe at path, checked to be exactly resource 1012; empty when it is not.
+UniqueFile PinBuiltIn7za(const std::wstring& path);
 
 // Writes resource id of type from module to target; true when the target holds exactly the resource
 // afterwards (a target with the same size and content is left untouched).

@@ -72,6 +72,7 @@ void RemoveFolderTree(const std::wstring& folder) {
         });
     }
     // Ignored on failure (a file waits for restart, or the folder is in use): a later housekeeping retries.
+    ClearReadOnlyInWorkspace(self);
     ::RemoveDirectoryW(self.c_str());
 }
 

@@ -1,5 +1,7 @@
 #include "workspace/secure_delete.h"
 
+#include "workspace/secure_workspace.h"
+
 namespace vandrel {
 
 namespace {
@@ -11,6 +13,7 @@ bool IsAlreadyGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error 
 
 bool DeleteFileWithRetry(const std::wstring& path, DWORD budgetMs) {
     if (path.empty()) return true;
+    ClearReadOnlyInWorkspace(path);
     DWORD elapsed = 0;
     if (::DeleteFileW(path.c_str())) return true;
     for (;;) {
@@ -20,6 +23,16 @@ bool DeleteFileWithRetry(const std::wstring& path, DWORD budgetMs) {
         elapsed += kDeleteRetryStepMs;
         if (::DeleteFileW(path.c_str())) return true;
     }
+}
+
+void ClearReadOnlyInWorkspace(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
+    if (!IsInWorkspace(path)) return;
+    constexpr DWORD kSettable = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE;
+    const DWORD kept = attributes & kSettable;
+    ::SetFileAttributesW(path.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL);
 }
 
 void DeleteOrScheduleAtReboot(const std::wstring& path) {

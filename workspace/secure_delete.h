@@ -14,10 +14,16 @@ constexpr DWORD kDeleteBudgetMs = 5000;
 constexpr DWORD kSecureImageDeleteBudgetMs = 15000;
 
 // Deletes path, retrying every 100 ms until budgetMs is spent; true when the file is gone.
-// An empty path, a missing file and a missing folder count as gone at once.
+// An empty path, a missing file and a missing folder count as gone at once. A read-only file inside the
+// workspace loses the attribute first.
 bool DeleteFileWithRetry(const std::wstring& path, DWORD budgetMs);
 
 // DeleteFileWithRetry with 5 s; a file still there afterwards is registered for deletion at restart.
 void DeleteOrScheduleAtReboot(const std::wstring& path);
+
+// Clears the read-only attribute of a file or folder inside the workspace, which would otherwise refuse
+// its deletion (archives keep the attribute, so unpacked images may carry it). Anything outside the
+// workspace, a user's own file above all, is left as it is.
+void ClearReadOnlyInWorkspace(const std::wstring& path);
 
 }  // namespace vandrel

@@ -66,4 +66,11 @@ bool IsInRunFolder(const std::wstring& path) {
     return AsciiLower(path).compare(0, folder.size(), folder) == 0;
 }
 
+bool IsInWorkspace(const std::wstring& path) {
+    const std::wstring base = AsciiLower(GetWorkspaceBaseFolder());
+    const std::wstring lowered = AsciiLower(path);
+    return lowered.size() > base.size() && lowered.compare(0, base.size(), base) == 0 &&
+           (lowered + L"\\").find(L"\\..\\") == std::wstring::npos;
+}
+
 }  // namespace vandrel

@@ -15,6 +15,10 @@ std::wstring GetRunFolder(bool forceNew);
 // True when path begins with the current run folder (ASCII letter case aside); false for an empty path.
 bool IsInRunFolder(const std::wstring& path);
 
+// True when path lies below the workspace base folder (ASCII letter case aside) and climbs out of it
+// nowhere (no ".." component).
+bool IsInWorkspace(const std::wstring& path);
+
 // 32 upper-case hex digits for a workspace name, empty when no GUID can be made.
 std::wstring MakeNameDigits();
 

@@ -171,14 +171,14 @@ TEST_F(DriverInstallTest, AFailedExtractionSkipsThePreInstallButNotThePreUninsta
 TEST_F(DriverInstallTest, AnUnstartableToolIsReportedWithItsErrorCodeAndNoSystemBox) {
     ASSERT_TRUE(CopyDriverFiles(Base()));
     ASSERT_TRUE(WriteFileBytes(Base() + L"driver_x64.exe", "this is not a program"));
-    SetDriverPackageExtractor(&SilentExtractor);  // keeps the broken file in place
 
     std::atomic<bool> done{false};
     bool result = true;
     std::thread step([&] {
         // The owner lives on this thread, which pumps any box shown for it.
         StatusWindow owner;
-        result = PreInstallDriver(owner.get(), output);
+        result = RunWorkspaceToolElevated(owner.get(), output, L"driver_x64.exe", kInstallParameters,
+                                          kDriverToolWaitMs);
         done = true;
     });
     const bool returned = WaitFor([&] { return done.load(); }, 15000);
@@ -193,11 +193,44 @@ TEST_F(DriverInstallTest, AnUnstartableToolIsReportedWithItsErrorCodeAndNoSystem
     EXPECT_TRUE(returned);
     EXPECT_FALSE(result);
     const std::wstring path = Base() + L"driver_x64.exe";
-    EXPECT_EQ((std::vector<std::wstring>{
-                  Format(L"ShellExecuteEx failed (err=%lu)\r\n%s %s", static_cast<unsigned long>(ERROR_BAD_EXE_FORMAT),
-                         path.c_str(), kInstallParameters),
-                  kInstallFailed}),
+    EXPECT_EQ((std::vector<std::wstring>{Format(L"ShellExecuteEx failed (err=%lu)\r\n%s %s",
+                                                static_cast<unsigned long>(ERROR_BAD_EXE_FORMAT), path.c_str(),
+                                                kInstallParameters)}),
               output.lines);
+}
+
+// The driver tool runs with administrator rights from a folder the user's other processes could reach:
+// one changed after its extraction is written again before it runs, and never runs as it was found.
+// The changed tool is ours with one byte more, so it would run (and hang, as told) if it were started.
+bool CopyAndChangeTheTool() {
+    return CopyDriverFiles(GetWorkspaceBaseFolder()) &&
+           WriteFileBytes(GetWorkspaceBaseFolder() + L"driver_x64.exe",
+                          ReadFileBytes(X64BinFolder() + L"driver_x64.exe") + "x");
+}
+int g_changesLeft = 0;
+bool ChangingExtractor() { return g_changesLeft-- > 0 ? CopyAndChangeTheTool() : CopyingExtractor(); }
+
+TEST_F(DriverInstallTest, AToolChangedAfterItsExtractionIsWrittenAgainBeforeItRuns) {
+    ASSERT_TRUE(service.Remove());
+    g_changesLeft = 1;
+    SetDriverPackageExtractor(&ChangingExtractor);
+    EXPECT_TRUE(PreInstallDriver(dialog.get(), output));
+    EXPECT_EQ(std::vector<std::wstring>{kInstallSucceeded}, output.lines);
+    EXPECT_TRUE(IsServiceInstalled(L"rockusb")) << "the carried tool ran";
+    EXPECT_EQ(ReadFileBytes(X64BinFolder() + L"driver_x64.exe"), ReadFileBytes(Base() + L"driver_x64.exe"));
+}
+
+TEST_F(DriverInstallTest, AToolThatStaysChangedIsNeverRun) {
+    ASSERT_TRUE(service.Remove());
+    ScopedEnvironment hang(L"VANDREL_DRIVER_STUB_HANG", L"1");  // a tool that ran would time out
+    g_changesLeft = 100;
+    SetDriverPackageExtractor(&ChangingExtractor);
+    EXPECT_FALSE(PreInstallDriver(dialog.get(), output));
+    EXPECT_FALSE(PreUninstallDriver(dialog.get(), output));
+    EXPECT_EQ((std::vector<std::wstring>{kInstallFailed, kUninstallFailed}), output.lines);
+    EXPECT_TRUE(output.boxes.empty());
+    EXPECT_EQ(0, EndStartedDriverTools()) << "no driver tool was started";
+    EXPECT_FALSE(IsServiceInstalled(L"rockusb"));
 }
 
 }  // namespace

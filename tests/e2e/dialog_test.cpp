@@ -1,11 +1,14 @@
-// The main dialog of the real tool, driven from outside: its controls, keys, close request and
+// The main dialog of the real tool, driven from outside: its controls, keys, the ways it ends and its
 // progress display.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/text.h"
 #include "tests/e2e/tool_fixture.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/virtual_transmitter_client.h"
 
 namespace vandrel::test {
 namespace {
@@ -67,22 +70,43 @@ TEST_F(DialogTest, EnterDoesNothing) {
     EXPECT_TRUE(tool_->running());
 }
 
-TEST_F(DialogTest, EscapeEndsTheDialogAndTheToolRemovesItsLibraryCopy) {
-    const auto before = PrivateLibraryFolders();
-    ASSERT_TRUE(Start());
-    ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    DWORD exitCode = 99;
-    ASSERT_TRUE(tool_->WaitForExit(15000, &exitCode));
-    EXPECT_EQ(0u, exitCode);
-    EXPECT_EQ(before, PrivateLibraryFolders());
+// The upgrade library's log of today, beside the tool (the stand-in logs every call).
+std::string LibraryLog() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return ReadFileBytes(BinFolder() + Format(L"Log\\RKUpgrade_%04u%02u%02u.log", now.wYear, now.wMonth, now.wDay));
 }
 
-TEST_F(DialogTest, CloseRequestUninitialisesTheLibraryAndEndsTheTool) {
+// Escape and the close request end the tool the same way: driver removed, library uninitialised before
+// it goes, library copy removed.
+class EndingTest : public ToolTest, public ::testing::WithParamInterface<UINT> {};
+
+TEST_P(EndingTest, RemovesTheDriverUninitialisesTheLibraryAndRemovesItsCopy) {
+    RockusbServiceGuard service;
     const auto before = PrivateLibraryFolders();
     ASSERT_TRUE(Start());
-    CloseAndExpectExit();
+    ASSERT_TRUE(RockusbServiceExists());
+    const size_t logBefore = LibraryLog().size();
+
+    if (GetParam() == WM_CLOSE)
+        ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
+    else
+        ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    DWORD exitCode = 99;
+    ASSERT_TRUE(tool_->WaitForExit(20000, &exitCode));
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_FALSE(RockusbServiceExists()) << "the driver is taken out when the tool ends";
     EXPECT_EQ(before, PrivateLibraryFolders()) << "the library copy and its folder are removed at exit";
+    const std::string calls = LibraryLog().substr(logBefore);
+    const size_t uninitialised = calls.rfind("RK_Uninitialize() -> 1");
+    ASSERT_NE(std::string::npos, uninitialised) << calls;
+    EXPECT_EQ(std::string::npos, calls.find("RK_", uninitialised + 1)) << "no call after the uninitialisation";
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, EndingTest, ::testing::Values(WM_CLOSE, WM_COMMAND),
+                         [](const ::testing::TestParamInfo<UINT>& info) {
+                             return info.param == WM_CLOSE ? std::string("CloseRequest") : std::string("Escape");
+                         });
 
 TEST_F(DialogTest, ProgressDisplayRunsBetweenStartAndStopMessages) {
     ASSERT_TRUE(Start());

@@ -81,6 +81,8 @@ TEST_F(WriteRunTest, WritesThePackagesImageForTheDevicesHardwareVersion) {
     EXPECT_EQ(L"Message", box.caption);
     EXPECT_EQ(L"Write successful", box.text);
     EXPECT_TRUE(IsEnabled(Control(1007))) << "the dialog is idle before the result shows";
+    EXPECT_EQ(::GetWindowThreadProcessId(dialog_, nullptr), ::GetWindowThreadProcessId(box.window, nullptr))
+        << "the result is shown by the dialog's thread, not by the worker";
     EXPECT_FALSE(IsShown(Control(12345)));
     DismissMessageBox(box.window);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
@@ -161,6 +163,63 @@ TEST_F(WriteRunTest, AnImageTaggedV10IsNotTakenForVersionOne) {
     CloseAndExpectExit();
 }
 
+TEST_F(WriteRunTest, AnUpperCaseBinPackageIsUnpacked) {
+    const std::wstring package = folder_ / L"FIRMWARE.BIN";
+    ASSERT_TRUE(::CopyFileW(package_.c_str(), package.c_str(), TRUE));
+    ASSERT_TRUE(Start());
+    const std::wstring device = devices_.Plug(L"--pid 0x110B --upgrade-ms 300");
+    SetFirmwarePath(package);
+    EXPECT_EQ(L"Write successful", StartWritingAndReadBox().text);
+    EXPECT_EQ(images_[L"fw_V1.img"], Flash(device));
+    CloseAndExpectExit();
+}
+
+TEST_F(WriteRunTest, TheUnpackedImageGoesRightAfterItsCopyBeforeTheWorkerStarts) {
+    ASSERT_TRUE(Start());
+    ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 3000").empty());
+    SetFirmwarePath(package_);
+    Click(dialog_, 1007);
+    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(12345)); }, 30000)) << "the write runs";
+
+    // The run folder is the one holding the rest of the package; the decoy folders hold one image each.
+    std::wstring run;
+    for (const std::wstring& name : ListEntries(WorkspaceBase()))
+        if (FileExists(WorkspaceBase() + name + L"\\sub\\fw_V2.img")) run = WorkspaceBase() + name + L"\\";
+    ASSERT_FALSE(run.empty());
+    EXPECT_FALSE(FileExists(run + L"fw_V1.img")) << "the image being written lies in plain nowhere";
+    const auto entries = ListEntries(run);
+    EXPECT_EQ(1, std::count_if(entries.begin(), entries.end(), [](const std::wstring& name) {
+                  return name.size() == 39 && name.compare(0, 3, L"fw_") == 0;
+              })) << "only the secure copy";
+
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 60000));
+    EXPECT_EQ(L"Write successful", box.text);
+    DismissMessageBox(box.window);
+    CloseAndExpectExit();
+}
+
+// 7-Zip keeps the read-only attribute of packed files; such images must go like any other.
+TEST_F(WriteRunTest, ReadOnlyImagesOfThePackageLeaveNothingBehind) {
+    TempDir content;
+    ASSERT_TRUE(WriteTree(content.path(), images_));
+    for (const auto& image : images_) ::SetFileAttributesW((content / image.first).c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::wstring package = folder_ / L"read-only.bin";
+    const int packed = MakePackage(content.path(), package, kPackagePassword);
+    for (const auto& image : images_) ::SetFileAttributesW((content / image.first).c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_EQ(0, packed);
+    const auto pendingBefore = PendingDeletionPaths();
+
+    ASSERT_TRUE(Start());
+    const std::wstring device = devices_.Plug(L"--pid 0x110B --upgrade-ms 300");
+    SetFirmwarePath(package);
+    EXPECT_EQ(L"Write successful", StartWritingAndReadBox().text);
+    EXPECT_EQ(images_[L"fw_V1.img"], Flash(device));
+    EXPECT_TRUE(ListEntries(WorkspaceBase()).empty()) << "no firmware and no run folder left";
+    CloseAndExpectExit();
+    EXPECT_EQ(pendingBefore, PendingDeletionPaths()) << "nothing was left for a restart to delete";
+}
+
 TEST_F(WriteRunTest, APickedImageIsWrittenDirectlyAndLeftInPlace) {
     ASSERT_TRUE(Start());
     const std::wstring device = devices_.Plug(L"--upgrade-ms 300");
@@ -211,6 +270,8 @@ TEST_P(RefusedRunTest, EndsWithAMessageAndStartsNothing) {
         firmware = package_;
     } else if (!firmware.empty()) {
         firmware = folder_ / firmware;
+        const size_t folderEnd = firmware.find_last_of(L'\\');
+        ::CreateDirectoryW(firmware.substr(0, folderEnd).c_str(), nullptr);
         ASSERT_TRUE(WriteFileBytes(firmware, "not a package"));
     }
     SetFirmwarePath(firmware);
@@ -230,6 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"NoFirmware", L"", L"", L"Message", L"Please select firmware data"},
         RefusedCase{"UnknownExtension", L"", L"firmware.zip", L"Error", L"Unsupported firmware format."},
         RefusedCase{"NoExtension", L"", L"firmware", L"Error", L"Unsupported firmware format."},
+        RefusedCase{"DotOnlyInAFolderName", L"", L"firm.bin\\firmware", L"Error", L"Unsupported firmware format."},
         RefusedCase{"NotAPackage", L"", L"broken.7z", L"7z Extraction Failed",
                     L"Extraction failed (7za exit code=2). Please verify the password or file integrity."},
         RefusedCase{"NoDeviceAfterUnpacking", nullptr, L"<package>", L"Message", L"No found device!"},

@@ -64,6 +64,30 @@ TEST(DeleteFileWithRetry, GivesUpOnAFileLockedBeyondTheBudget) {
     EXPECT_TRUE(FileExists(path));
 }
 
+using ReadOnlyDeletionTest = WorkspaceTest;
+
+// Archives keep the read-only attribute; in the workspace it must not keep a file alive, while a user's
+// own read-only file elsewhere is never made deletable.
+TEST_F(ReadOnlyDeletionTest, ClearedInsideTheWorkspaceOnly) {
+    TempDir outside;
+    const std::wstring inside = base() + L"run\\fw_V1.img";
+    ASSERT_TRUE(::CreateDirectoryW((base() + L"run").c_str(), nullptr));
+    const std::wstring users = outside / L"fw_V1.img";
+    const std::wstring climbing = base() + L"..\\fw_V1.img";
+    for (const std::wstring& path : {inside, users}) {
+        ASSERT_TRUE(WriteFileBytes(path, "image"));
+        ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    }
+
+    EXPECT_TRUE(DeleteFileWithRetry(inside, 300));
+    EXPECT_FALSE(FileExists(inside));
+
+    EXPECT_FALSE(DeleteFileWithRetry(users, 300));
+    EXPECT_TRUE(AttributesOf(users) & FILE_ATTRIBUTE_READONLY) << "a file outside the workspace is left as it is";
+    EXPECT_FALSE(IsInWorkspace(climbing)) << "a path that climbs out of the workspace is not in it";
+    ::SetFileAttributesW(users.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST(DeleteOrScheduleAtReboot, RegistersNothingForPathsAlreadyGone) {
     TempDir dir;
     const std::wstring paths[] = {dir / L"missing.img", dir / L"gone\\fw_0.img"};
