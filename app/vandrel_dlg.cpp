@@ -196,8 +196,15 @@ void CVandrelDlg::RequestClose() {
 bool CVandrelDlg::RunCloseSequence() {
     deviceNotification_.reset();
     if (!PreUninstallDriver(m_hWnd, *this)) {
-        ShowMessageBox(L"[Driver] Pre-uninstall failed or timed out.", L"Error", MB_ICONERROR);
-        return false;
+        if (!closeRefused_) {
+            closeRefused_ = true;
+            ShowMessageBox(L"[Driver] Pre-uninstall failed or timed out.", L"Error", MB_ICONERROR);
+            return false;
+        }
+        // Asked again after a refusal: the user must always be able to end the tool.
+        ShowMessageBox(L"[Driver] Pre-uninstall failed again. The tool closes now; the RockUSB driver package may "
+                       L"still be installed in the system.",
+                       L"Error", MB_ICONWARNING);
     }
     ExitCleanup(secureImagePath_);
     binding_.reset();  // uninitialises the library before letting it go
@@ -223,6 +230,7 @@ void CVandrelDlg::OnConfirmFirmwareVersion() {
     ConfirmFirmwareVersion(binding_.get(), *this);
     SetBusy(false);
     EnableRunControls(true);
+    ShowDeviceStatusControls(m_hWnd, QueryDriverStatus());
 }
 
 void CVandrelDlg::SelectFirmware() {

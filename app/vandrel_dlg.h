@@ -61,6 +61,10 @@ private:
     bool PrepareImage(std::wstring& image);
     bool ImageFromPackage(std::wstring& image);
     bool MakeSecureCopy(const std::wstring& image);
+    // Removes the run folder with whatever was unpacked into it.
+    void DiscardRunFolder();
+    // Ends a run refused after the unpacking: the decrypted firmware goes before the user reads why.
+    void RefuseRun(const std::wstring& text, const wchar_t* caption);
     void StartWorker();
     static UINT __cdecl WriteThreadProc(LPVOID param);
     bool WriteRun();
@@ -86,6 +90,8 @@ private:
     // Set when a write run starts and cleared when it has ended, both on the dialog's thread.
     volatile LONG busy_ = 0;
     ThreadStarter startThread_;
+    // A close request was refused for a failed driver removal: the next one ends the tool regardless.
+    bool closeRefused_ = false;
     std::wstring firmwarePath_;
     std::wstring secureImagePath_;
     // The product id of the device the package's image was chosen for; the worker writes into no other.

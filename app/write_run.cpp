@@ -6,11 +6,14 @@
 #include "app/firmware_extension.h"
 #include "app/messages.h"
 #include "common/text.h"
+#include "driver/driver_status.h"
+#include "driver/status_display.h"
 #include "package/image_selection.h"
 #include "package/package_unpacking.h"
 #include "resources/resource.h"
 #include "upgrade/target_device.h"
 #include "workspace/decoys.h"
+#include "workspace/embedded_files.h"
 #include "workspace/housekeeping.h"
 #include "workspace/secure_delete.h"
 #include "workspace/secure_image.h"
@@ -21,6 +24,11 @@ namespace vandrel {
 namespace {
 
 constexpr wchar_t kNoDevice[] = L"No found device!";
+
+bool IsExistingFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 std::wstring LoadResourceString(UINT id) {
     const wchar_t* text = nullptr;
@@ -62,23 +70,38 @@ bool CVandrelDlg::PrepareImage(std::wstring& image) {
     // A picked image names no hardware version: it goes to whichever device is upgradable.
     targetProductId_.reset();
     const std::wstring extension = FirmwareExtension(firmwarePath_);
-    if (extension == L"7z" || extension == L"bin") return ImageFromPackage(image);
-    if (extension == L"img") {
-        image = firmwarePath_;
-        return true;
+    const bool package = extension == L"7z" || extension == L"bin";
+    if (!package && extension != L"img") {
+        ShowMessageBox(L"Unsupported firmware format.", L"Error", MB_ICONERROR);
+        return false;
     }
-    ShowMessageBox(L"Unsupported firmware format.", L"Error", MB_ICONERROR);
-    return false;
+    // Otherwise 7za would blame the password for a file that is simply not there.
+    if (!IsExistingFile(firmwarePath_)) {
+        ShowMessageBox(Format(L"The firmware file was not found:\n%s", firmwarePath_.c_str()), L"File Not Found",
+                       MB_ICONERROR);
+        return false;
+    }
+    if (package && !ImageFromPackage(image)) return false;
+    if (!package) image = firmwarePath_;
+    // An empty image would be written and reported as a success, leaving the device without firmware.
+    if (QueryFileSize(image) == 0) {
+        RefuseRun(LoadResourceString(IDS_EMPTY_IMAGE), L"Error");
+        return false;
+    }
+    return true;
 }
 
 bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
-    if (!UnpackPackage(firmwarePath_, *this)) return false;
+    if (!UnpackPackage(firmwarePath_, *this)) {
+        DiscardRunFolder();
+        return false;
+    }
     DeviceRecord* records = nullptr;
     const int count = binding_->RK_ScanDeviceW(&records);
     if (count <= 0 || !records) {
         // The message list is hidden: the line alone would leave the user with no reaction at all.
         AppendLine(kNoDevice);
-        ShowMessageBox(kNoDevice, L"Message", MB_ICONERROR);
+        RefuseRun(kNoDevice, L"Message");
         return false;
     }
     // The image is for the device the worker will write to. Without one in an upgradable mode the last
@@ -87,8 +110,8 @@ bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
     targetProductId_ = records[target >= 0 ? target : count - 1].productId;
     const int hardwareVersion = HardwareVersionOf(*targetProductId_);
     if (!FindImageForHardwareVersion(GetRunFolder(false), L"*.img", hardwareVersion, image)) {
-        ShowMessageBox(Format(L"No .img file for V%d was found in the extracted folder.", hardwareVersion),
-                       L"File Not Found", MB_ICONERROR);
+        RefuseRun(Format(L"No .img file for V%d was found in the extracted folder.", hardwareVersion),
+                  L"File Not Found");
         return false;
     }
     return true;
@@ -98,20 +121,27 @@ bool CVandrelDlg::MakeSecureCopy(const std::wstring& image) {
     std::wstring securePath;
     UniqueFile secure;
     if (!CreateSecureImageFile(securePath, secure)) {
-        ShowMessageBox(L"Failed to create secure temporary file.", L"Error", MB_ICONERROR);
+        RefuseRun(L"Failed to create secure temporary file.", L"Error");
         return false;
     }
     const bool copied = CopyFileToHandle(image, secure.get());
     secure.reset();
     if (!copied) {
         ::DeleteFileW(securePath.c_str());
-        ShowMessageBox(L"Failed to write to the secure temporary file.", L"Error", MB_ICONERROR);
+        RefuseRun(L"Failed to write to the secure temporary file.", L"Error");
         return false;
     }
     secureImagePath_ = securePath;
     // An image unpacked from the package goes at once; one the user picked is left alone.
     if (IsInRunFolder(image)) DeleteOrScheduleAtReboot(image);
     return true;
+}
+
+void CVandrelDlg::DiscardRunFolder() { RemoveFolderTree(GetRunFolder(false)); }
+
+void CVandrelDlg::RefuseRun(const std::wstring& text, const wchar_t* caption) {
+    DiscardRunFolder();
+    ShowMessageBox(text, caption, MB_ICONERROR);
 }
 
 void CVandrelDlg::StartWorker() {
@@ -133,6 +163,7 @@ UINT __cdecl CVandrelDlg::WriteThreadProc(LPVOID param) {
 void CVandrelDlg::OnWriteEnded(WPARAM outcome) {
     SetBusy(false);
     EnableRunControls(true);
+    ShowDeviceStatusControls(m_hWnd, QueryDriverStatus());
     ::ShutdownBlockReasonDestroy(m_hWnd);
     if (outcome == kWriteNotStarted) {
         ShowMessageBox(L"The write could not be started.", L"Error", MB_ICONERROR);

@@ -69,6 +69,11 @@ void ApplyDriverStatus(HWND dialog, DriverStatus status, bool busy) {
     ::SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
 }
 
+void ShowDeviceStatusControls(HWND dialog, DriverStatus status) {
+    const StatusView* view = ViewOf(status);
+    if (view) SetButtonsAndHints(dialog, *view, false);
+}
+
 void ApplyInitialDriverStatus(HWND dialog, DriverStatus status) {
     if (status == DriverStatus::NoDriverNoDevice || status == DriverStatus::DeviceWithoutDriver) return;
     const StatusView* view = ViewOf(status);

@@ -12,6 +12,10 @@ namespace vandrel {
 // so a device event cannot open the way to a second run or a version read before the run ends.
 void ApplyDriverStatus(HWND dialog, DriverStatus status, bool busy);
 
+// Sets buttons 1007/1011 and hints 1014/1015 for the status, without a line: at the end of a write run
+// or a version read, when the run controls have been enabled, the buttons follow the device again.
+void ShowDeviceStatusControls(HWND dialog, DriverStatus status);
+
 // The first, silent showing at dialog start: values 2, 3 and 4 set buttons and hints as above; 0 and 1
 // change nothing; no line is written.
 void ApplyInitialDriverStatus(HWND dialog, DriverStatus status);

@@ -5,6 +5,7 @@
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "workspace/embedded_files.h"
+#include "workspace/housekeeping.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel {
@@ -20,6 +21,10 @@ const wchar_t kNo7zaText[] =
 const wchar_t kLaunchFailedText[] = L"Failed to launch the built-in 7za.";
 const wchar_t kExitCodeText[] =
     L"Extraction failed (7za exit code=%lu). Please verify the password or file integrity.";
+const wchar_t kDiskFullText[] =
+    L"Extraction failed: the disk that holds %s is full.\nFree some disk space and try again.";
+// Free space below this after a failed extraction means 7za ran out of it.
+constexpr ULONGLONG kNearlyFullBytes = 1024 * 1024;
 
 ExitCodeQuery g_exitCodeQuery = &::GetExitCodeProcess;
 
@@ -54,6 +59,12 @@ DWORD ExitCodeOf(HANDLE process) {
     DWORD exitCode = kUnknownExitCode;
     if (!g_exitCodeQuery(process, &exitCode)) return kUnknownExitCode;
     return exitCode;
+}
+
+bool IsNearlyFull(const std::wstring& folder) {
+    ULARGE_INTEGER available{};
+    return ::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) &&
+           available.QuadPart < kNearlyFullBytes;
 }
 
 // 7za.exe written out and held unchanged until its process has started: it runs with administrator
@@ -100,7 +111,16 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
     const DWORD exitCode = ExitCodeOf(process.get());
     process.reset();
     if (exitCode != 0) {
-        ShowFailure(output, Format(kExitCodeText, exitCode));
+        // Judged before what 7za left goes: a full disk is not a wrong password.
+        const bool diskFull = IsNearlyFull(outputFolder);
+        RemoveFolderTree(outputFolder);  // decrypted parts of the package must not stay behind
+        const std::wstring exitCodeText = Format(kExitCodeText, exitCode);
+        if (!diskFull) {
+            ShowFailure(output, exitCodeText);
+            return false;
+        }
+        output.AppendLine(exitCodeText);
+        ShowFailure(output, Format(kDiskFullText, GetWorkspaceBaseFolder().c_str()));
         return false;
     }
     return true;

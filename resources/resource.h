@@ -6,6 +6,7 @@
 #define IDS_WRITE_SUCCESSFUL 135
 #define IDS_WRITE_FAILED 136
 #define IDS_SELECT_FIRMWARE 142
+#define IDS_EMPTY_IMAGE 143
 
 // Files the executable carries as RT_RCDATA.
 #define IDR_RKUPGRADE_DLL 132

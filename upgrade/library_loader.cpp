@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "common/unique_handle.h"
+#include "upgrade/stale_library_copies.h"
 
 namespace vandrel {
 
@@ -64,6 +65,7 @@ std::wstring SystemErrorText(DWORD error) {
 
 void LoadUpgradeLibrary() {
     if (g_module) return;
+    RemoveStaleLibraryCopies();
     const std::wstring folder = MakePrivateTempFolder();
     if (folder.empty()) FailExtraction();
     const std::wstring path = folder + L"\\RKUpgrade.dll";

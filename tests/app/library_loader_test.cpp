@@ -1,10 +1,12 @@
-// Writing and naming the private copy of the upgrade library.
+// Writing and naming the private copy of the upgrade library, and removing copies left behind.
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/window_driver.h"
 #include "upgrade/library_loader.h"
+#include "upgrade/stale_library_copies.h"
 
 namespace vandrel {
 namespace {
@@ -48,6 +50,36 @@ TEST(ResourceBlob, FailsForAMissingResourceOrAnUnwritablePath) {
     EXPECT_FALSE(WriteResourceBlob(999, folder / L"missing.bin"));
     EXPECT_FALSE(test::FileExists(folder / L"missing.bin"));
     EXPECT_FALSE(WriteResourceBlob(901, folder / L"no\\such\\folder\\blob.bin"));
+}
+
+TEST(StaleLibraryCopies, OnlyThoseOfProcessesThatNoLongerRunAreRemoved) {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    // A process that has ended (its id may be handed out again later: the folder is still not its).
+    DWORD endedPid = 0;
+    {
+        test::Process ended(test::BinFolder() + L"virtual-transmitter.exe", L"list");
+        ASSERT_TRUE(ended.WaitForExit(30000));
+        endedPid = ended.id();
+    }
+    const std::wstring base = std::wstring(temp) + L"YourApp-";
+    const std::wstring ended = base + std::to_wstring(endedPid) + L"-1";
+    const std::wstring endedWithMore = base + std::to_wstring(endedPid) + L"-2";
+    const std::wstring running = base + std::to_wstring(::GetCurrentProcessId()) + L"-3";
+    const std::wstring otherName = base + L"notes";
+    for (const std::wstring& folder : {ended, endedWithMore, running, otherName}) {
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+        ASSERT_TRUE(test::WriteFileBytes(folder + L"\\RKUpgrade.dll", "copy"));
+        ::SetFileAttributesW((folder + L"\\RKUpgrade.dll").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY);
+    }
+    ASSERT_TRUE(test::WriteFileBytes(endedWithMore + L"\\other.txt", "not ours"));
+
+    RemoveStaleLibraryCopies();
+    EXPECT_FALSE(test::FolderExists(ended));
+    EXPECT_TRUE(test::FolderExists(endedWithMore)) << "a folder holding anything else stays";
+    EXPECT_TRUE(test::FileExists(running + L"\\RKUpgrade.dll")) << "the copy of a running process stays";
+    EXPECT_TRUE(test::FileExists(otherName + L"\\RKUpgrade.dll"));
+    for (const std::wstring& folder : {ended, endedWithMore, running, otherName}) test::RemoveTree(folder + L"\\");
 }
 
 TEST(SystemErrorTextTest, GivesTheSystemsTextOrNothing) {

@@ -62,7 +62,7 @@ TEST(WriteStart, AWorkerThatCannotStartLeavesTheDialogIdleAndTellsTheUser) {
     CVandrelDlg dialog;
     dialog.SetThreadStarter(FailToStart);
     MessageBoxInfo box;
-    bool startWritingEnabled = false;
+    bool selectEnabled = false;
     std::vector<std::wstring> imagesLeft{L"not looked at"};
     std::thread user([&] {
         const HWND window = WaitForOwnDialog();
@@ -70,7 +70,7 @@ TEST(WriteStart, AWorkerThatCannotStartLeavesTheDialogIdleAndTellsTheUser) {
         ::SendMessageW(::GetDlgItem(window, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(image.c_str()));
         Click(window, 1007);
         if (WaitForMessageBox(::GetCurrentProcessId(), &box, 30000, window)) {
-            startWritingEnabled = IsEnabled(::GetDlgItem(window, 1007));
+            selectEnabled = IsEnabled(::GetDlgItem(window, 1001));
             imagesLeft = ImagesIn(GetRunFolder(false));
             DismissMessageBox(box.window);
         }
@@ -82,7 +82,7 @@ TEST(WriteStart, AWorkerThatCannotStartLeavesTheDialogIdleAndTellsTheUser) {
 
     EXPECT_EQ(L"Error", box.caption);
     EXPECT_EQ(L"The write could not be started.", box.text);
-    EXPECT_TRUE(startWritingEnabled);
+    EXPECT_TRUE(selectEnabled) << "back to idle: the run controls are enabled";
     EXPECT_TRUE(imagesLeft.empty()) << "the secure copy is deleted";
     EXPECT_TRUE(FileExists(image)) << "the user's own image stays";
 }

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/bench/tool_session.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
@@ -59,30 +60,6 @@ bool WriteImage(const std::wstring& path, uint32_t mib, uint32_t tag) {
     return true;
 }
 
-struct Tool {
-    std::unique_ptr<Process> process;
-    HWND dialog = nullptr;
-};
-
-bool StartTool(Tool& tool) {
-    tool.process = std::make_unique<Process>(BinFolder() + L"Vandrel.exe");
-    tool.dialog = WaitForMainDialog(*tool.process);
-    return tool.dialog != nullptr;
-}
-
-bool WaitForResult(Tool& tool, DWORD timeoutMs, std::wstring* text) {
-    MessageBoxInfo box;
-    if (!WaitForMessageBox(tool.process->id(), &box, timeoutMs)) return false;
-    *text = box.text;
-    DismissMessageBox(box.window);
-    return WaitFor([&] { return !::IsWindow(box.window); });
-}
-
-void CloseTool(Tool& tool) {
-    ::PostMessageW(tool.dialog, WM_CLOSE, 0, 0);
-    if (!tool.process->WaitForExit(60000)) tool.process->Kill();
-}
-
 int Latency(uint32_t mib) {
     TempDir content, work, raw;
     for (uint32_t v = 0; v < 3; ++v)
@@ -101,10 +78,10 @@ int Latency(uint32_t mib) {
     const LARGE_INTEGER copied = Now();
     const double rawSeconds = Seconds(rawStart, copied);
 
-    Tool tool;
+    ToolSession tool;
     PluggedDevices devices;
     if (!StartTool(tool) || devices.Plug(L"--upgrade-ms 200").empty()) return 1;
-    ::SendMessageW(::GetDlgItem(tool.dialog, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(package.c_str()));
+    SetFirmwarePath(tool, package);
     // The dialog empties its message list just before it starts the worker, and its thread answers no
     // message while it prepares the run: the first empty answer marks the worker's start.
     HWND list = ::GetDlgItem(tool.dialog, 1003);
@@ -148,16 +125,15 @@ int Memory(uint32_t mib) {
     TempDir content;
     const std::wstring image = content / L"bench.img";
     if (!WriteImage(image, mib, 7)) return 1;
-    Tool tool;
+    ToolSession tool;
     PluggedDevices devices;
     if (!StartTool(tool) || devices.Plug(L"--upgrade-ms 200").empty()) return 1;
-    ::SendMessageW(::GetDlgItem(tool.dialog, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(image.c_str()));
+    SetFirmwarePath(tool, image);
     Click(tool.dialog, 1007);
     std::wstring result;
     const bool finished = WaitForResult(tool, 600000, &result);
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    const bool measured = ::GetProcessMemoryInfo(tool.process->handle(), &counters, sizeof counters);
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    const bool measured = ReadMemory(tool, &counters);
     CloseTool(tool);
     if (!finished || result != L"Write successful" || !measured) {
         std::printf("memory: the write did not run through\n");

@@ -103,5 +103,32 @@ TEST_F(DriverTest, AFailedUninstallKeepsTheToolOpenAndTheNextCloseTriesAgain) {
     EXPECT_FALSE(RockusbServiceExists());
 }
 
+TEST_F(DriverTest, ASecondCloseAfterARefusedOneEndsTheToolAndSaysTheDriverMayRemain) {
+    TempDir folder;
+    const std::wstring failFlag = folder / L"fail-now";
+    ScopedEnvironment failing(L"VANDREL_DRIVER_STUB_FAIL_WHILE", failFlag);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(WriteFileBytes(failFlag, "x"));
+
+    const wchar_t* const expected[] = {
+        L"[Driver] Pre-uninstall failed or timed out.",
+        L"[Driver] Pre-uninstall failed again. The tool closes now; the RockUSB driver package may still be "
+        L"installed in the system.",
+    };
+    for (const wchar_t* text : expected) {
+        ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
+        MessageBoxInfo box;
+        ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 40000, dialog_));
+        EXPECT_EQ(L"Error", box.caption);
+        EXPECT_EQ(text, box.text);
+        DismissMessageBox(box.window);
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+    }
+    DWORD exitCode = 99;
+    ASSERT_TRUE(tool_->WaitForExit(20000, &exitCode)) << "the second close request ends the tool";
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_TRUE(RockusbServiceExists()) << "as the user was told";
+}
+
 }  // namespace
 }  // namespace vandrel::test

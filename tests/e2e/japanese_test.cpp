@@ -52,6 +52,10 @@ TEST_F(JapaneseDialogTest, ResultAndEmptyPathMessagesAreJapaneseWhileTheOthersSt
     ::SendMessageW(Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"fw.zip").c_str()));
     EXPECT_EQ(L"Unsupported firmware format.", startWriting().text);
 
+    ASSERT_TRUE(WriteFileBytes(folder / L"empty.img", ""));
+    ::SendMessageW(Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"empty.img").c_str()));
+    EXPECT_EQ(L"ファームウェアイメージが空です（0 バイト）。書込は行われませんでした。", startWriting().text);
+
     ASSERT_TRUE(WriteFileBytes(folder / L"fw.img", std::string(5000, 'j')));
     ::SendMessageW(Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"fw.img").c_str()));
     const MessageBoxInfo result = startWriting();

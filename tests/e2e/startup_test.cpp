@@ -54,6 +54,22 @@ TEST_F(StartupTest, LibraryCopyIsPrivateHiddenAndGoneAfterExit) {
     EXPECT_FALSE(FolderExists(created[0]));
 }
 
+TEST_F(StartupTest, AStartRemovesTheLibraryCopyThatAKilledToolLeftBehind) {
+    const auto before = PrivateLibraryFolders();
+    ASSERT_TRUE(Start());
+    std::vector<std::wstring> left;
+    for (const auto& folder : PrivateLibraryFolders())
+        if (std::find(before.begin(), before.end(), folder) == before.end()) left.push_back(folder);
+    ASSERT_EQ(1u, left.size());
+    tool_->Kill();
+    ASSERT_TRUE(tool_->WaitForExit(10000));
+    ASSERT_TRUE(FolderExists(left[0])) << "a killed tool cannot clean up after itself";
+
+    ASSERT_TRUE(Start());
+    EXPECT_FALSE(FolderExists(left[0]));
+    CloseAndExpectExit();
+}
+
 struct BrokenLibraryCase {
     const char* name;
     bool missing;               // the tool is built without the resource

@@ -50,6 +50,10 @@ TEST_F(VersionTest, WithoutATransmitterSaysSo) {
     EXPECT_EQ(L"Message", box.caption);
     EXPECT_EQ(L"No found device!", box.text);
     EXPECT_EQ(L"No found device!", MessageLines().back());
+    // The buttons follow the device status again afterwards: there is still nothing to read from.
+    EXPECT_FALSE(IsEnabled(Control(1011)));
+    EXPECT_FALSE(IsEnabled(Control(1007)));
+    EXPECT_TRUE(IsEnabled(Control(1001)));
     CloseAndExpectExit();
 }
 

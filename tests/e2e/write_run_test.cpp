@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 
+#include "common/text.h"
 #include "tests/e2e/tool_fixture.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
@@ -19,6 +20,20 @@ std::string ImageBytes(char tag, size_t size = 200000) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + tag) & 0xFF);
     return bytes;
+}
+
+// Images of a package anywhere below the workspace (the decoys are named fw_ and hex digits only).
+std::vector<std::wstring> UnpackedImagesLeft(const std::wstring& folder = WorkspaceBase()) {
+    std::vector<std::wstring> found;
+    for (const std::wstring& name : ListEntries(folder)) {
+        const std::wstring path = folder + name;
+        if (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) {
+            for (const std::wstring& inner : UnpackedImagesLeft(path + L"\\")) found.push_back(inner);
+        } else if (name.find(L"_V") != std::wstring::npos) {
+            found.push_back(path);
+        }
+    }
+    return found;
 }
 
 class WriteRunTest : public ToolTest {
@@ -220,6 +235,31 @@ TEST_F(WriteRunTest, ReadOnlyImagesOfThePackageLeaveNothingBehind) {
     EXPECT_EQ(pendingBefore, PendingDeletionPaths()) << "nothing was left for a restart to delete";
 }
 
+TEST_F(WriteRunTest, AFullDiskIsToldAsSuchAndWhatWasUnpackedGoes) {
+    // An image twice as large as the volume the workspace is put on, stored without compression.
+    TempDir content;
+    ASSERT_TRUE(WriteTree(content.path(), {{L"fw_V1.img", ImageBytes('1', 16 << 20)}}));
+    const std::wstring package = folder_ / L"large.bin";
+    ASSERT_EQ(0, MakePackage(content.path(), package, kPackagePassword, L"-mx0"));
+    SmallVolume volume(WorkspaceBase(), 8);
+    if (!volume.mounted()) GTEST_SKIP() << "no small volume can be mounted over the workspace here (needs root)";
+
+    ASSERT_TRUE(Start());
+    ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 300").empty());
+    SetFirmwarePath(package);
+    const MessageBoxInfo box = StartWritingAndReadBox();
+    EXPECT_EQ(L"7z Extraction Failed", box.caption);
+    EXPECT_EQ(Format(L"Extraction failed: the disk that holds %s is full.\nFree some disk space and try again.",
+                     WorkspaceBase().c_str()),
+              box.text);
+    EXPECT_EQ(0u, MessageLines().back().find(L"Extraction failed (7za exit code=")) << "the exit code is kept in the list";
+    EXPECT_TRUE(UnpackedImagesLeft().empty());
+    ULARGE_INTEGER available{};
+    ASSERT_TRUE(::GetDiskFreeSpaceExW(WorkspaceBase().c_str(), &available, nullptr, nullptr));
+    EXPECT_GT(available.QuadPart, 2u << 20) << "the volume is not left full";
+    CloseAndExpectExit();
+}
+
 TEST_F(WriteRunTest, APickedImageIsWrittenDirectlyAndLeftInPlace) {
     ASSERT_TRUE(Start());
     const std::wstring device = devices_.Plug(L"--upgrade-ms 300");
@@ -252,10 +292,14 @@ TEST_F(WriteRunTest, PicksTheFirmwareThroughTheFileDialog) {
 struct RefusedCase {
     const char* name;
     const wchar_t* deviceOptions;  // null: no device
-    const wchar_t* firmware;       // "<package>" for the good package, "" for none, else a file to make
+    // "<package>": the good package; "<empty image package>": one whose V1 image has 0 bytes; "<missing>":
+    // a path naming no file; "": none; a name ending in ".img" with nothing else: an empty image; else a
+    // file to make (below folders made as needed).
+    const wchar_t* firmware;
     const wchar_t* caption;
     const wchar_t* text;
 };
+
 
 class RefusedRunTest : public WriteRunTest, public ::testing::WithParamInterface<RefusedCase> {};
 
@@ -268,6 +312,16 @@ TEST_P(RefusedRunTest, EndsWithAMessageAndStartsNothing) {
     std::wstring firmware = c.firmware;
     if (firmware == L"<package>") {
         firmware = package_;
+    } else if (firmware == L"<empty image package>") {
+        TempDir content;
+        ASSERT_TRUE(WriteTree(content.path(), {{L"fw_V1.img", ""}, {L"sub\\fw_V2.img", ImageBytes('2')}}));
+        firmware = folder_ / L"empty image.bin";
+        ASSERT_EQ(0, MakePackage(content.path(), firmware, kPackagePassword));
+    } else if (firmware == L"<missing>") {
+        firmware = folder_ / L"missing.bin";
+    } else if (firmware == L"empty.img") {
+        firmware = folder_ / firmware;
+        ASSERT_TRUE(WriteFileBytes(firmware, ""));
     } else if (!firmware.empty()) {
         firmware = folder_ / firmware;
         const size_t folderEnd = firmware.find_last_of(L'\\');
@@ -277,9 +331,11 @@ TEST_P(RefusedRunTest, EndsWithAMessageAndStartsNothing) {
     SetFirmwarePath(firmware);
     const MessageBoxInfo box = StartWritingAndReadBox();
     EXPECT_EQ(c.caption, box.caption);
-    EXPECT_EQ(c.text, box.text);
+    EXPECT_EQ(Format(c.text, firmware.c_str()), box.text);  // "%s" stands for the firmware path
     // Nothing was started: the button is as the device status set it (disabled without a device).
     EXPECT_EQ(c.deviceOptions != nullptr, IsEnabled(Control(1007)));
+    EXPECT_TRUE(UnpackedImagesLeft().empty()) << "no firmware of the package outlives the refused run";
+    for (const ListedDevice& device : ListVirtualDevices()) EXPECT_FALSE(device.written) << "nothing was written";
     CloseAndExpectExit();
 }
 
@@ -292,11 +348,16 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"UnknownExtension", L"", L"firmware.zip", L"Error", L"Unsupported firmware format."},
         RefusedCase{"NoExtension", L"", L"firmware", L"Error", L"Unsupported firmware format."},
         RefusedCase{"DotOnlyInAFolderName", L"", L"firm.bin\\firmware", L"Error", L"Unsupported firmware format."},
+        RefusedCase{"NoSuchPackage", L"", L"<missing>", L"File Not Found", L"The firmware file was not found:\n%s"},
         RefusedCase{"NotAPackage", L"", L"broken.7z", L"7z Extraction Failed",
                     L"Extraction failed (7za exit code=2). Please verify the password or file integrity."},
         RefusedCase{"NoDeviceAfterUnpacking", nullptr, L"<package>", L"Message", L"No found device!"},
         RefusedCase{"NoImageForTheVersion", L"--pid 0x1234", L"<package>", L"File Not Found",
-                    L"No .img file for V0 was found in the extracted folder."}),
+                    L"No .img file for V0 was found in the extracted folder."},
+        RefusedCase{"EmptyImageInThePackage", L"--pid 0x110B", L"<empty image package>", L"Error",
+                    L"The firmware image is empty (0 bytes). Nothing was written."},
+        RefusedCase{"EmptyPickedImage", L"--pid 0x110B", L"empty.img", L"Error",
+                    L"The firmware image is empty (0 bytes). Nothing was written."}),
     [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
 
 struct FailedWriteCase {
@@ -344,6 +405,10 @@ TEST_F(WriteRunTest, ADeviceUnpluggedMidWriteFailsTheWrite) {
     MessageBoxInfo box;
     ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 30000));
     EXPECT_EQ(L"Write failed", box.text);
+    // Back to idle, the buttons follow the device again: none is there to write to or read from.
+    EXPECT_FALSE(IsEnabled(Control(1007)));
+    EXPECT_FALSE(IsEnabled(Control(1011)));
+    EXPECT_TRUE(IsEnabled(Control(1001)));
     DismissMessageBox(box.window);
     // The unplugging adds its own "[Status]" lines around the worker's.
     const auto lines = MessageLines();

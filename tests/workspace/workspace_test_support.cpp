@@ -180,4 +180,30 @@ UnixFolderLink::~UnixFolderLink() {
     WaitFor([&] { return AttributesOf(link_) == INVALID_FILE_ATTRIBUTES; }, 10000);
 }
 
+namespace {
+
+ULONGLONG VolumeBytes(const std::wstring& folder) {
+    ULARGE_INTEGER total{};
+    return ::GetDiskFreeSpaceExW(folder.c_str(), nullptr, &total, nullptr) ? total.QuadPart : 0;
+}
+
+}  // namespace
+
+SmallVolume::SmallVolume(const std::wstring& folder, unsigned sizeMiB) : folder_(folder) {
+    const std::wstring unixFolder = UnixPathOf(folder);
+    const ULONGLONG size = ULONGLONG{sizeMiB} * 1024 * 1024;
+    if (unixFolder.empty() || VolumeBytes(folder) == size) return;
+    if (!StartUnix(L"/bin/mount -t tmpfs -o size=" + std::to_wstring(sizeMiB) + L"m tmpfs \"" + unixFolder + L"\""))
+        return;
+    mounted_ = WaitFor([&] { return VolumeBytes(folder_) == size; }, 10000);
+}
+
+SmallVolume::~SmallVolume() {
+    if (!mounted_) return;
+    const ULONGLONG size = VolumeBytes(folder_);
+    const std::wstring unixFolder = UnixPathOf(folder_);
+    if (unixFolder.empty() || !StartUnix(L"/bin/umount -l \"" + unixFolder + L"\"")) return;
+    WaitFor([&] { return VolumeBytes(folder_) != size; }, 10000);
+}
+
 }  // namespace vandrel::test

@@ -95,4 +95,19 @@ private:
     bool made_ = false;
 };
 
+// A small tmpfs mounted over folder from the Unix side, for a full disk; unmounted again when the object
+// goes. Needs the right to mount (root); mounted() tells whether it could be had.
+class SmallVolume {
+public:
+    SmallVolume(const std::wstring& folder, unsigned sizeMiB);
+    ~SmallVolume();
+    SmallVolume(const SmallVolume&) = delete;
+    SmallVolume& operator=(const SmallVolume&) = delete;
+    bool mounted() const { return mounted_; }
+
+private:
+    std::wstring folder_;
+    bool mounted_ = false;
+};
+
 }  // namespace vandrel::test
