@@ -8,6 +8,7 @@
 #include "app/dialog_template.h"
 #include "app/messages.h"
 #include "app/window_title.h"
+#include "common/phase_marks.h"
 #include "common/text.h"
 #include "driver/driver_install.h"
 #include "driver/driver_status.h"
@@ -57,7 +58,8 @@ BOOL CVandrelDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     SetIcon(icon_, TRUE);
     SetIcon(icon_, FALSE);
-    SetBusy(false);
+    // Busy until ready: the driver step below answers messages while it waits, and none may start a run.
+    SetBusy(true);
 
     const std::wstring modulePath = ModulePath();
     moduleFolder_ = modulePath.substr(0, modulePath.find_last_of(L'\\') + 1);
@@ -75,9 +77,11 @@ BOOL CVandrelDlg::OnInitDialog() {
     BindUpgradeLibrary();
 
     CreateProgressBar();
+    SetBusy(false);
     ApplyInitialDriverStatus(m_hWnd, QueryDriverStatus());
     RegisterDeviceNotifications();
     ApplyDriverStatus(m_hWnd, QueryDriverStatus(), busy_ != 0);
+    MarkPhase(kPhaseFirstStatus);
     return TRUE;
 }
 
@@ -188,14 +192,25 @@ void CVandrelDlg::OnTimer(UINT_PTR id) {
 }
 
 void CVandrelDlg::RequestClose() {
-    // Never under a running write: the worker still uses the library, the image and the workspace.
+    // Never under a running write: the worker still uses the library, the image and the workspace. Busy
+    // also keeps a second request out while the driver step of this one answers messages.
     if (busy_) return;
-    if (RunCloseSequence()) EndDialog(IDCANCEL);
+    MarkPhase(kPhaseCloseRequested);
+    SetBusy(true);
+    const bool ended = RunCloseSequence();
+    SetBusy(false);
+    if (ended) {
+        MarkPhase(kPhaseCloseDone);
+        EndDialog(IDCANCEL);
+    }
 }
 
 bool CVandrelDlg::RunCloseSequence() {
     deviceNotification_.reset();
-    if (!PreUninstallDriver(m_hWnd, *this)) {
+    MarkPhase(kPhaseDriverRemovalStarted);
+    const bool removed = PreUninstallDriver(m_hWnd, *this);
+    MarkPhase(kPhaseDriverRemovalEnded);
+    if (!removed) {
         if (!closeRefused_) {
             closeRefused_ = true;
             ShowMessageBox(L"[Driver] Pre-uninstall failed or timed out.", L"Error", MB_ICONERROR);
@@ -234,6 +249,7 @@ void CVandrelDlg::OnConfirmFirmwareVersion() {
 }
 
 void CVandrelDlg::SelectFirmware() {
+    if (busy_) return;  // the path of a run in preparation or in progress stays as it is
     CFileDialog dialog(TRUE, L"bin", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
                        L"Binary Firmware (*.bin)|*.bin|All Files (*.*)|*.*||", this, 0, TRUE);
     dialog.m_ofn.lpstrTitle = L"Select Firmware File";

@@ -58,6 +58,8 @@ private:
 
     // The write run (write_run.cpp): preparation on the dialog's thread, device work on a worker.
     void StartWriting();
+    // Everything before the worker: workspace, decoys, checks, image, secure copy; false when refused.
+    bool PrepareRun();
     bool PrepareImage(std::wstring& image);
     bool ImageFromPackage(std::wstring& image);
     bool MakeSecureCopy(const std::wstring& image);
@@ -87,7 +89,8 @@ private:
     ProgressDisplay progress_;
     UniqueDeviceNotify deviceNotification_;
     std::unique_ptr<UpgradeLibrary> binding_;
-    // Set when a write run starts and cleared when it has ended, both on the dialog's thread.
+    // Set from the click on Start Writing until the run has ended, during initialisation and during the
+    // close sequence, always on the dialog's thread: while set, no run starts and the tool does not end.
     volatile LONG busy_ = 0;
     ThreadStarter startThread_;
     // A close request was refused for a failed driver removal: the next one ends the tool regardless.

@@ -5,6 +5,7 @@
 
 #include "app/firmware_extension.h"
 #include "app/messages.h"
+#include "common/phase_marks.h"
 #include "common/text.h"
 #include "driver/driver_status.h"
 #include "driver/status_display.h"
@@ -41,29 +42,42 @@ std::wstring LoadResourceString(UINT id) {
 void CVandrelDlg::StartWriting() {
     // One write at a time: a device event may have enabled the button again during a run.
     if (busy_) return;
+    MarkPhase(kPhaseClick);
+    // Busy from the click on: the dialog answers its messages while it prepares, and none of them may start
+    // a second run, close the tool or end the session meanwhile.
+    SetBusy(true);
+    if (!PrepareRun()) {
+        SetBusy(false);
+        // Device events met the busy flag meanwhile and left the buttons alone.
+        ShowDeviceStatusControls(m_hWnd, QueryDriverStatus());
+        return;
+    }
+    messageList_.ResetContent();
+    EnableRunControls(false);
+    StartWorker();
+}
+
+bool CVandrelDlg::PrepareRun() {
     CleanWorkspace();
+    MarkPhase(kPhaseHousekeepingDone);
     GetRunFolder(true);
     CreateDecoyImages(3, 1, 256, 1024);
+    MarkPhase(kPhaseDecoysDone);
     firmwarePath_ = CWnd(GetDlgItem(IDC_FIRMWARE_PATH)).GetWindowText();
     if (firmwarePath_.empty()) {
         ShowMessageBox(LoadResourceString(IDS_SELECT_FIRMWARE), L"Message", MB_ICONERROR);
-        return;
+        return false;
     }
     if (!binding_) {
         ShowMessageBox(L"RKUpgrade did not be loaded!", nullptr, MB_ICONERROR);
-        return;
+        return false;
     }
     if (!binding_->initialised) {
         ShowMessageBox(L"Loader did not initialize!", nullptr, MB_ICONERROR);
-        return;
+        return false;
     }
     std::wstring image;
-    if (!PrepareImage(image) || !MakeSecureCopy(image)) return;
-
-    messageList_.ResetContent();
-    SetBusy(true);
-    EnableRunControls(false);
-    StartWorker();
+    return PrepareImage(image) && MakeSecureCopy(image);
 }
 
 bool CVandrelDlg::PrepareImage(std::wstring& image) {
@@ -98,6 +112,7 @@ bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
     }
     DeviceRecord* records = nullptr;
     const int count = binding_->RK_ScanDeviceW(&records);
+    MarkPhase(kPhaseScanned);
     if (count <= 0 || !records) {
         // The message list is hidden: the line alone would leave the user with no reaction at all.
         AppendLine(kNoDevice);
@@ -114,6 +129,7 @@ bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
                   L"File Not Found");
         return false;
     }
+    MarkPhase(kPhaseImageChosen);
     return true;
 }
 
@@ -124,6 +140,7 @@ bool CVandrelDlg::MakeSecureCopy(const std::wstring& image) {
         RefuseRun(L"Failed to create secure temporary file.", L"Error");
         return false;
     }
+    MarkPhase(kPhaseCopyStarted);
     const bool copied = CopyFileToHandle(image, secure.get());
     secure.reset();
     if (!copied) {
@@ -134,6 +151,7 @@ bool CVandrelDlg::MakeSecureCopy(const std::wstring& image) {
     secureImagePath_ = securePath;
     // An image unpacked from the package goes at once; one the user picked is left alone.
     if (IsInRunFolder(image)) DeleteOrScheduleAtReboot(image);
+    MarkPhase(kPhaseUnpackedDeleted);
     return true;
 }
 
@@ -153,6 +171,7 @@ void CVandrelDlg::StartWorker() {
 }
 
 UINT __cdecl CVandrelDlg::WriteThreadProc(LPVOID param) {
+    MarkPhase(kPhaseWorkerStarted);
     auto* dialog = static_cast<CVandrelDlg*>(param);
     const bool written = dialog->WriteRun();
     // The worker's last act: once posted, the dialog's thread may end the dialog at any moment.

@@ -114,6 +114,13 @@ struct BCryptHashTraits {
     static void Close(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyHash(h); }
 };
 
+// Views of file mappings.
+struct ViewTraits {
+    using Type = void*;
+    static void* Empty() noexcept { return nullptr; }
+    static void Close(void* view) noexcept { ::UnmapViewOfFile(view); }
+};
+
 using UniqueFile = Unique<FileHandleTraits>;
 using UniqueHandle = Unique<KernelHandleTraits>;
 using UniqueFind = Unique<FindHandleTraits>;
@@ -127,5 +134,6 @@ using UniqueDeviceNotify = Unique<DeviceNotifyTraits>;
 using UniqueHeap = Unique<HeapMemoryTraits>;
 using UniqueBCryptAlgorithm = Unique<BCryptAlgorithmTraits>;
 using UniqueBCryptHash = Unique<BCryptHashTraits>;
+using UniqueView = Unique<ViewTraits>;
 
 }  // namespace vandrel

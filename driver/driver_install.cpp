@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include "common/dispatching_wait.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "workspace/embedded_files.h"
@@ -70,7 +71,8 @@ bool RunWorkspaceToolElevated(HWND owner, DialogOutput& output, const std::wstri
     const UniqueHandle process(info.hProcess);
     if (!process || waitMs == 0) return true;
 
-    if (::WaitForSingleObject(process.get(), waitMs) == WAIT_TIMEOUT) {
+    // The dialog keeps answering while the driver tool works.
+    if (WaitDispatching(process.get(), waitMs) == WAIT_TIMEOUT) {
         // The tool is left running: stopping a driver installer halfway could leave the system worse off.
         output.AppendLine(L"[Driver] external process timeout.");
         return false;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "common/dispatching_wait.h"
+#include "common/phase_marks.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "workspace/embedded_files.h"
@@ -95,6 +97,8 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
         ShowFailure(output, kNo7zaText);
         return false;
     }
+    MarkPhase(kPhaseSevenZipWritten);
+    DispatchPendingMessages();
 
     const std::wstring outputFolder = GetRunFolder(false);
     const std::wstring commandLine =
@@ -106,8 +110,9 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
         return false;
     }
 
-    // No time limit: the dialog's thread waits for as long as 7za runs.
-    ::WaitForSingleObject(process.get(), INFINITE);
+    // No time limit, but the dialog keeps answering while 7za runs.
+    WaitDispatching(process.get(), INFINITE);
+    MarkPhase(kPhaseUnpacked);
     const DWORD exitCode = ExitCodeOf(process.get());
     process.reset();
     if (exitCode != 0) {

@@ -90,6 +90,17 @@ ensure_wineprefix() {
     fi
   fi
   add_marlett_font
+  leave_windows_unmanaged
+}
+
+# Under Xvfb there is no window manager, and Wine waits up to two seconds for one whenever it shows or
+# hides a top-level window it lets the manager handle (every message box, every closing dialog).
+# Windows Wine manages itself come and go at once, as on Windows.
+leave_windows_unmanaged() {
+  if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    run_wine reg.exe add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    wineserver -w
+  fi
 }
 
 # Title-bar buttons are glyphs of the Marlett font (fonts-wine). Debian's Wine 8 looks for its own fonts

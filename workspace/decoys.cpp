@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/dispatching_wait.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "workspace/owner_only_acl.h"
@@ -49,7 +50,10 @@ void CreateDecoyImages(unsigned folderCount, unsigned filesPerFolder, uint32_t m
         const std::wstring folder = Format(L"%s%s\\", base.c_str(), MakeNameDigits().c_str());
         ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
         ApplyOwnerOnlyAcl(folder);
-        for (unsigned i = 0; i < filesPerFolder; ++i) CreateDecoyImage(folder, minKiB, maxKiB);
+        for (unsigned i = 0; i < filesPerFolder; ++i) {
+            CreateDecoyImage(folder, minKiB, maxKiB);
+            DispatchPendingMessages();  // the dialog keeps answering while its run is prepared
+        }
     }
 }
 
@@ -70,7 +74,8 @@ bool FillFileWithRandom(HANDLE file, uint32_t kib) {
         }
         remaining -= size;
     }
-    ::FlushFileBuffers(file);
+    // No flush: a decoy is never read, and goes at the next housekeeping; forcing it to the disk would
+    // only make the dialog wait for the disk.
     return filled;
 }
 

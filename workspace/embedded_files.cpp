@@ -160,9 +160,8 @@ bool WriteBufferToFile(const std::wstring& target, const void* data, DWORD size)
                                   FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN, nullptr));
     if (!file) return false;
     DWORD written = 0;
-    const bool ok = ::WriteFile(file.get(), data, size, &written, nullptr) && written == size;
-    ::FlushFileBuffers(file.get());
-    return ok;
+    // No flush: the file is read back or run at once, from the cache, and deleted after use.
+    return ::WriteFile(file.get(), data, size, &written, nullptr) && written == size;
 }
 
 uint64_t QueryFileSize(const std::wstring& path) {

@@ -15,7 +15,7 @@ constexpr DWORD kSecureImageDeleteBudgetMs = 15000;
 
 // Deletes path, retrying every 100 ms until budgetMs is spent; true when the file is gone.
 // An empty path, a missing file and a missing folder count as gone at once. A read-only file inside the
-// workspace loses the attribute first.
+// workspace loses the attribute first, and a large one gives its space back in steps before it goes.
 bool DeleteFileWithRetry(const std::wstring& path, DWORD budgetMs);
 
 // DeleteFileWithRetry with 5 s; a file still there afterwards is registered for deletion at restart.

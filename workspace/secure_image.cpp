@@ -1,5 +1,7 @@
 #include "workspace/secure_image.h"
 
+#include "common/dispatching_wait.h"
+#include "common/phase_marks.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel {
@@ -48,8 +50,11 @@ bool CopyFileToHandle(const std::wstring& source, HANDLE destination) {
             copied = false;
             break;
         }
+        DispatchPendingMessages();  // a large image must not stop the dialog answering
     }
-    ::FlushFileBuffers(destination);
+    MarkPhase(kPhaseCopied);
+    FlushDispatching(destination);
+    MarkPhase(kPhaseFlushed);
     return copied;
 }
 

@@ -1,5 +1,8 @@
 // "Start Writing" in the real tool, end to end: a password-protected package or a single image is
 // written into a virtual transmitter, and every failure on the way tells the user.
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -175,6 +178,55 @@ TEST_F(WriteRunTest, AnImageTaggedV10IsNotTakenForVersionOne) {
     SetFirmwarePath(package);
     EXPECT_EQ(L"Write successful", StartWritingAndReadBox().text);
     EXPECT_EQ(images.at(L"fw_V1.img"), Flash(device));
+    CloseAndExpectExit();
+}
+
+// The 7za.exe that the tool started, or empty while there is none.
+UniqueHandle FindSevenZipOf(DWORD toolId) {
+    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == toolId && _wcsicmp(entry.szExeFile, L"7za.exe") == 0)
+            return UniqueHandle(::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    return UniqueHandle();
+}
+
+TEST_F(WriteRunTest, TheDialogAnswersDuringALongUnpackingAndRefusesToEndMeanwhile) {
+    TempDir content;
+    ASSERT_TRUE(WriteTree(content.path(), {{L"fw_V0.img", ImageBytes('0', 96 << 20)},
+                                           {L"fw_V1.img", ImageBytes('1', 96 << 20)},
+                                           {L"fw_V2.img", ImageBytes('2', 96 << 20)}}));
+    const std::wstring package = folder_ / L"large.bin";
+    ASSERT_EQ(0, MakePackage(content.path(), package, kPackagePassword, L"-mx0"));
+    ASSERT_TRUE(Start());
+    ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 300").empty());
+    SetFirmwarePath(package);
+    Click(dialog_, 1007);
+
+    UniqueHandle sevenZip;
+    ASSERT_TRUE(WaitFor([&] { return static_cast<bool>(sevenZip = FindSevenZipOf(tool_->id())); }, 30000));
+    DWORD_PTR ignored = 0;
+    EXPECT_NE(0, ::SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored))
+        << "the dialog does not answer while 7za runs";
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(sevenZip.get(), 0))
+        << "7za ended before the answer came: the package is too small to tell";
+    // Neither a close request, nor Escape, nor a second click may do anything now.
+    ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
+    ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    Click(dialog_, 1007);
+    DWORD_PTR answer = 1;
+    ::SendMessageTimeoutW(dialog_, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    EXPECT_EQ(0u, answer) << "the session may not end while the run is prepared";
+
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 120000));
+    EXPECT_EQ(L"Write successful", box.text);
+    DismissMessageBox(box.window);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+    MessageBoxInfo another;
+    EXPECT_FALSE(WaitForMessageBox(tool_->id(), &another, 1000)) << "only one run took place";
+    EXPECT_TRUE(tool_->running()) << "the close request and Escape were refused";
     CloseAndExpectExit();
 }
 

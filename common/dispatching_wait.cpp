@@ -1,0 +1,77 @@
+#include "common/dispatching_wait.h"
+
+#include "common/unique_handle.h"
+
+namespace vandrel {
+
+namespace {
+
+// How often DispatchPendingMessages looks at the queue; well under what a user would notice.
+constexpr ULONGLONG kDispatchIntervalMs = 15;
+
+// Dispatches what is queued; false when WM_QUIT came (it is posted again for the loop that owns it).
+bool DispatchQueued() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        // Keyboard navigation of a dialog, as its own modal loop does it.
+        const HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        if (root && ::IsDialogMessageW(root, &msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return true;
+}
+
+struct FlushJob {
+    HANDLE file;
+    BOOL result;
+};
+
+DWORD WINAPI FlushThread(LPVOID param) {
+    auto* job = static_cast<FlushJob*>(param);
+    job->result = ::FlushFileBuffers(job->file);
+    return 0;
+}
+
+}  // namespace
+
+DWORD WaitDispatching(HANDLE handle, DWORD timeoutMs) {
+    const ULONGLONG start = ::GetTickCount64();
+    bool dispatching = true;
+    for (;;) {
+        DWORD remaining = INFINITE;
+        if (timeoutMs != INFINITE) {
+            const ULONGLONG elapsed = ::GetTickCount64() - start;
+            if (elapsed >= timeoutMs) return ::WaitForSingleObject(handle, 0);
+            remaining = static_cast<DWORD>(timeoutMs - elapsed);
+        }
+        const DWORD result = dispatching ? ::MsgWaitForMultipleObjectsEx(1, &handle, remaining, QS_ALLINPUT,
+                                                                         MWMO_INPUTAVAILABLE)
+                                         : ::WaitForSingleObject(handle, remaining);
+        if (result != WAIT_OBJECT_0 + 1) return result;
+        // After WM_QUIT only the handle is waited for: the quit belongs to an outer loop.
+        dispatching = DispatchQueued();
+    }
+}
+
+void DispatchPendingMessages() {
+    static thread_local ULONGLONG last = 0;
+    const ULONGLONG now = ::GetTickCount64();
+    if (now - last < kDispatchIntervalMs) return;
+    last = now;
+    DispatchQueued();
+}
+
+BOOL FlushDispatching(HANDLE file) {
+    FlushJob job{file, FALSE};
+    UniqueHandle thread(::CreateThread(nullptr, 0, FlushThread, &job, 0, nullptr));
+    if (!thread) return ::FlushFileBuffers(file);
+    WaitDispatching(thread.get(), INFINITE);
+    return job.result;
+}
+
+}  // namespace vandrel

@@ -1,0 +1,46 @@
+// Moments of the tool's work, stamped with QueryPerformanceCounter into a small named shared section,
+// so that a measuring program can see where the time goes without the tool writing any file. The tool
+// never reads them back.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace vandrel {
+
+enum Phase : uint32_t {
+    kPhaseFirstStatus,         // start-up done: the first "[Status]" line is shown
+    kPhaseClick,               // Start Writing clicked
+    kPhaseHousekeepingDone,
+    kPhaseDecoysDone,
+    kPhaseSevenZipWritten,     // 7za.exe written out and checked
+    kPhaseUnpacked,            // 7za has ended
+    kPhaseScanned,
+    kPhaseImageChosen,
+    kPhaseCopyStarted,         // the secure image file exists
+    kPhaseCopied,              // every block copied, before the flush
+    kPhaseFlushed,
+    kPhaseUnpackedDeleted,     // the unpacked image is gone
+    kPhaseWorkerStarted,       // the write run's worker runs
+    kPhaseCloseRequested,
+    kPhaseDriverRemovalStarted,
+    kPhaseDriverRemovalEnded,
+    kPhaseCloseDone,           // the dialog is about to end
+    kPhaseCount
+};
+
+// The name of a process's section: "Local\Vandrel.Phases.<pid>".
+std::wstring PhaseSectionName(DWORD processId);
+
+// Stamps phase with the current QueryPerformanceCounter value (0 means "not reached"). A section that
+// cannot be made leaves the marks out; the work goes on.
+void MarkPhase(Phase phase);
+
+// The layout of the section: one counter value per phase.
+struct PhaseTicks {
+    int64_t ticks[kPhaseCount];
+};
+
+}  // namespace vandrel
