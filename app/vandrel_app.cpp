@@ -2,7 +2,10 @@
 
 #include "app/vandrel_dlg.h"
 #include "app/window_title.h"
+#include "common/module_path.h"
+#include "common/text.h"
 #include "common/unique_handle.h"
+#include "resources/resource.h"
 #include "upgrade/library_loader.h"
 
 namespace vandrel {
@@ -12,11 +15,7 @@ namespace {
 CVandrelApp theApp;
 
 // The running instance's full title: the template caption for this UI language plus the version.
-std::wstring RunningInstanceTitle() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return CVandrelDlg::TemplateCaption() + VersionSuffix(path);
-}
+std::wstring RunningInstanceTitle() { return CVandrelDlg::TemplateCaption() + VersionSuffix(ExecutablePath()); }
 
 void RaiseRunningInstance() {
     HWND running = ::FindWindowW(nullptr, RunningInstanceTitle().c_str());
@@ -26,16 +25,34 @@ void RaiseRunningInstance() {
     ::BringWindowToTop(running);
 }
 
+// Why the upgrade library could not be had, in traditional Chinese whatever the user's language.
+void ShowLibraryFailure(const LibraryLoadFailure& failure) {
+    const std::wstring text =
+        failure.step == LibraryLoadFailure::kExtraction
+            ? LoadText(IDS_LIBRARY_EXTRACTION_FAILED)
+            : Format(LoadText(IDS_LIBRARY_LOAD_FAILED).c_str(), failure.path.c_str(),
+                     static_cast<unsigned long>(failure.error), SystemErrorText(failure.error).c_str());
+    ::MessageBoxW(nullptr, text.c_str(), LoadText(IDS_CAPTION_ERROR_CHINESE).c_str(), MB_ICONERROR);
+}
+
 }  // namespace
 
 BOOL CVandrelApp::InitInstance() {
+    // Before anything that is not a system DLL is loaded: nothing may come from the executable's folder
+    // (a Downloads folder, say), the current folder or the PATH.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kSingletonMutexName));
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
         RaiseRunningInstance();
         return FALSE;
     }
     // A mutex that could not be made at all does not stop the start: the tool runs unprotected.
-    LoadUpgradeLibrary();
+    LibraryLoadFailure failure;
+    if (!LoadUpgradeLibrary(&failure)) {
+        ShowLibraryFailure(failure);
+        exitCode_ = 1;
+        return FALSE;
+    }
     {
         CVandrelDlg dialog;
         m_pMainWnd = &dialog;

@@ -11,9 +11,14 @@ constexpr wchar_t kSingletonMutexName[] = L"Global\\Olvast.Vandrel.Singleton";
 class CVandrelApp : public CWinApp {
 public:
     // Raises a running instance and ends, or loads the upgrade library and runs the main dialog.
-    // Always returns FALSE: the dialog has run by then and the application ends.
+    // Always returns FALSE: the dialog has run by then (or the library failed) and the application ends.
     BOOL InitInstance() override;
+    // 1 when the upgrade library could not be had, else 0.
+    int ExitInstance() override { return exitCode_; }
     bool OnCmdMsg(UINT id) override;
+
+private:
+    int exitCode_ = 0;
 };
 
 }  // namespace vandrel

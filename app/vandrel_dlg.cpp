@@ -3,16 +3,16 @@
 #include <dbt.h>
 #include <shlwapi.h>
 
-#include <new>
-
+#include "app/device_status_view.h"
 #include "app/dialog_template.h"
 #include "app/messages.h"
 #include "app/window_title.h"
+#include "common/module_path.h"
 #include "common/phase_marks.h"
 #include "common/text.h"
 #include "driver/driver_install.h"
 #include "driver/driver_status.h"
-#include "driver/status_display.h"
+#include "driver/status_report.h"
 #include "resources/resource.h"
 #include "upgrade/library_loader.h"
 #include "upgrade/version_confirmation.h"
@@ -24,16 +24,6 @@ namespace {
 
 // {A5DCBF10-6530-11D2-901F-00C04FB951ED}
 constexpr GUID kUsbDeviceInterface = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
-
-std::wstring ModulePath() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
-
-}  // namespace
-
-namespace {
 
 bool StartWorkerThread(AFX_THREADPROC proc, LPVOID param) {
     return AfxBeginThread(proc, param, THREAD_PRIORITY_NORMAL, 0, 0, nullptr) != nullptr;
@@ -61,17 +51,18 @@ BOOL CVandrelDlg::OnInitDialog() {
     // Busy until ready: the driver step below answers messages while it waits, and none may start a run.
     SetBusy(true);
 
-    const std::wstring modulePath = ModulePath();
-    moduleFolder_ = modulePath.substr(0, modulePath.find_last_of(L'\\') + 1);
+    moduleFolder_ = ExecutableFolder();
     logFolder_ = moduleFolder_ + L"Log\\";
     SetTitleWithVersion();
     CleanWorkspace();
     // Without the driver no device can be reached: the dialog ends once its initialisation is done.
     if (!PreInstallDriver(m_hWnd, *this)) {
-        ShowMessageBox(L"[Driver] Pre-install failed or timed out.", L"Error", MB_ICONERROR);
+        ShowMessageBox(LoadText(IDS_PREINSTALL_FAILED), LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
         EndDialog(IDCANCEL);
     }
 
+    // Loaded by the application at start already; a dialog run on its own (in a test) loads it here. A
+    // failure shows below, as a binding that could not be made.
     LoadUpgradeLibrary();
     if (!::PathFileExistsW(logFolder_.c_str())) ::CreateDirectoryW(logFolder_.c_str(), nullptr);
     BindUpgradeLibrary();
@@ -86,20 +77,16 @@ BOOL CVandrelDlg::OnInitDialog() {
 }
 
 void CVandrelDlg::SetTitleWithVersion() {
-    SetWindowText(GetWindowText() + VersionSuffix(ModulePath()));
+    SetWindowText(GetWindowText() + VersionSuffix(ExecutablePath()));
 }
 
 void CVandrelDlg::BindUpgradeLibrary() {
-    const std::wstring path = UpgradeLibraryPath();
-    bool loaded = false;
-    std::unique_ptr<UpgradeLibrary> binding(new (std::nothrow) UpgradeLibrary(path, loaded));
-    if (binding && loaded) {
-        binding_ = std::move(binding);
+    binding_ = UpgradeLibrary::Bind(UpgradeLibraryModule());
+    if (binding_) {
         binding_->Initialize(logFolder_);
         return;
     }
-    binding.reset();
-    ShowMessageBox(Format(L"Loading rkupgrade.dll failed!\nPath tried:\n%s", path.c_str()), nullptr, MB_ICONERROR);
+    ShowMessageBox(Format(LoadText(IDS_BINDING_FAILED).c_str(), UpgradeLibraryPath().c_str()), nullptr, MB_ICONERROR);
 }
 
 void CVandrelDlg::CreateProgressBar() {
@@ -213,13 +200,11 @@ bool CVandrelDlg::RunCloseSequence() {
     if (!removed) {
         if (!closeRefused_) {
             closeRefused_ = true;
-            ShowMessageBox(L"[Driver] Pre-uninstall failed or timed out.", L"Error", MB_ICONERROR);
+            ShowMessageBox(LoadText(IDS_PREUNINSTALL_FAILED), LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
             return false;
         }
         // Asked again after a refusal: the user must always be able to end the tool.
-        ShowMessageBox(L"[Driver] Pre-uninstall failed again. The tool closes now; the RockUSB driver package may "
-                       L"still be installed in the system.",
-                       L"Error", MB_ICONWARNING);
+        ShowMessageBox(LoadText(IDS_PREUNINSTALL_FAILED_AGAIN), LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONWARNING);
     }
     ExitCleanup(secureImagePath_);
     binding_.reset();  // uninitialises the library before letting it go
@@ -250,9 +235,10 @@ void CVandrelDlg::OnConfirmFirmwareVersion() {
 
 void CVandrelDlg::SelectFirmware() {
     if (busy_) return;  // the path of a run in preparation or in progress stays as it is
-    CFileDialog dialog(TRUE, L"bin", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
-                       L"Binary Firmware (*.bin)|*.bin|All Files (*.*)|*.*||", this, 0, TRUE);
-    dialog.m_ofn.lpstrTitle = L"Select Firmware File";
+    const std::wstring filter = LoadText(IDS_FIRMWARE_FILTER);
+    const std::wstring title = LoadText(IDS_SELECT_FIRMWARE_TITLE);
+    CFileDialog dialog(TRUE, L"bin", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, filter.c_str(), this, 0, TRUE);
+    dialog.m_ofn.lpstrTitle = title.c_str();
     if (dialog.DoModal() == IDOK) ::SetWindowTextW(GetDlgItem(IDC_FIRMWARE_PATH), dialog.GetPathName().c_str());
 }
 

@@ -66,7 +66,7 @@ private:
     // Removes the run folder with whatever was unpacked into it.
     void DiscardRunFolder();
     // Ends a run refused after the unpacking: the decrypted firmware goes before the user reads why.
-    void RefuseRun(const std::wstring& text, const wchar_t* caption);
+    void RefuseRun(const std::wstring& text, UINT captionId);
     void StartWorker();
     static UINT __cdecl WriteThreadProc(LPVOID param);
     bool WriteRun();

@@ -3,18 +3,18 @@
 // and cleans up after itself.
 #include "app/vandrel_dlg.h"
 
+#include "app/device_status_view.h"
 #include "app/firmware_extension.h"
 #include "app/messages.h"
 #include "common/phase_marks.h"
 #include "common/text.h"
 #include "driver/driver_status.h"
-#include "driver/status_display.h"
 #include "package/image_selection.h"
 #include "package/package_unpacking.h"
 #include "resources/resource.h"
 #include "upgrade/target_device.h"
 #include "workspace/decoys.h"
-#include "workspace/embedded_files.h"
+#include "workspace/file_toolkit.h"
 #include "workspace/housekeeping.h"
 #include "workspace/secure_delete.h"
 #include "workspace/secure_image.h"
@@ -24,17 +24,8 @@ namespace vandrel {
 
 namespace {
 
-constexpr wchar_t kNoDevice[] = L"No found device!";
-
-bool IsExistingFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring LoadResourceString(UINT id) {
-    const wchar_t* text = nullptr;
-    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
-    return length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
+void ShowError(CVandrelDlg& dialog, UINT textId, UINT captionId) {
+    dialog.ShowMessageBox(LoadText(textId), captionId ? LoadText(captionId).c_str() : nullptr, MB_ICONERROR);
 }
 
 }  // namespace
@@ -65,15 +56,15 @@ bool CVandrelDlg::PrepareRun() {
     MarkPhase(kPhaseDecoysDone);
     firmwarePath_ = CWnd(GetDlgItem(IDC_FIRMWARE_PATH)).GetWindowText();
     if (firmwarePath_.empty()) {
-        ShowMessageBox(LoadResourceString(IDS_SELECT_FIRMWARE), L"Message", MB_ICONERROR);
+        ShowError(*this, IDS_SELECT_FIRMWARE, IDS_CAPTION_MESSAGE);
         return false;
     }
     if (!binding_) {
-        ShowMessageBox(L"RKUpgrade did not be loaded!", nullptr, MB_ICONERROR);
+        ShowError(*this, IDS_LIBRARY_NOT_LOADED, 0);
         return false;
     }
-    if (!binding_->initialised) {
-        ShowMessageBox(L"Loader did not initialize!", nullptr, MB_ICONERROR);
+    if (!binding_->IsInitialized()) {
+        ShowError(*this, IDS_LOADER_NOT_INITIALIZED, 0);
         return false;
     }
     std::wstring image;
@@ -86,20 +77,20 @@ bool CVandrelDlg::PrepareImage(std::wstring& image) {
     const std::wstring extension = FirmwareExtension(firmwarePath_);
     const bool package = extension == L"7z" || extension == L"bin";
     if (!package && extension != L"img") {
-        ShowMessageBox(L"Unsupported firmware format.", L"Error", MB_ICONERROR);
+        ShowError(*this, IDS_UNSUPPORTED_FORMAT, IDS_CAPTION_ERROR);
         return false;
     }
     // Otherwise 7za would blame the password for a file that is simply not there.
     if (!IsExistingFile(firmwarePath_)) {
-        ShowMessageBox(Format(L"The firmware file was not found:\n%s", firmwarePath_.c_str()), L"File Not Found",
-                       MB_ICONERROR);
+        ShowMessageBox(Format(LoadText(IDS_FIRMWARE_NOT_FOUND).c_str(), firmwarePath_.c_str()),
+                       LoadText(IDS_CAPTION_FILE_NOT_FOUND).c_str(), MB_ICONERROR);
         return false;
     }
     if (package && !ImageFromPackage(image)) return false;
     if (!package) image = firmwarePath_;
     // An empty image would be written and reported as a success, leaving the device without firmware.
     if (QueryFileSize(image) == 0) {
-        RefuseRun(LoadResourceString(IDS_EMPTY_IMAGE), L"Error");
+        RefuseRun(LoadText(IDS_EMPTY_IMAGE), IDS_CAPTION_ERROR);
         return false;
     }
     return true;
@@ -110,23 +101,21 @@ bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
         DiscardRunFolder();
         return false;
     }
-    DeviceRecord* records = nullptr;
-    const int count = binding_->RK_ScanDeviceW(&records);
+    const DeviceList devices = binding_->Scan();
     MarkPhase(kPhaseScanned);
-    if (count <= 0 || !records) {
+    if (devices.count == 0) {
         // The message list is hidden: the line alone would leave the user with no reaction at all.
-        AppendLine(kNoDevice);
-        RefuseRun(kNoDevice, L"Message");
+        AppendLine(LoadText(IDS_NO_DEVICE));
+        RefuseRun(LoadText(IDS_NO_DEVICE), IDS_CAPTION_MESSAGE);
         return false;
     }
     // The image is for the device the worker will write to. Without one in an upgradable mode the last
     // record decides, and the worker then finds nothing to write to.
-    const int target = FindTargetDevice(records, count);
-    targetProductId_ = records[target >= 0 ? target : count - 1].productId;
+    const int target = FindTargetDevice(devices.records, devices.count);
+    targetProductId_ = devices.records[target >= 0 ? target : devices.count - 1].productId;
     const int hardwareVersion = HardwareVersionOf(*targetProductId_);
     if (!FindImageForHardwareVersion(GetRunFolder(false), L"*.img", hardwareVersion, image)) {
-        RefuseRun(Format(L"No .img file for V%d was found in the extracted folder.", hardwareVersion),
-                  L"File Not Found");
+        RefuseRun(Format(LoadText(IDS_NO_IMAGE_FOR_VERSION).c_str(), hardwareVersion), IDS_CAPTION_FILE_NOT_FOUND);
         return false;
     }
     MarkPhase(kPhaseImageChosen);
@@ -137,15 +126,15 @@ bool CVandrelDlg::MakeSecureCopy(const std::wstring& image) {
     std::wstring securePath;
     UniqueFile secure;
     if (!CreateSecureImageFile(securePath, secure)) {
-        RefuseRun(L"Failed to create secure temporary file.", L"Error");
+        RefuseRun(LoadText(IDS_SECURE_FILE_FAILED), IDS_CAPTION_ERROR);
         return false;
     }
     MarkPhase(kPhaseCopyStarted);
     const bool copied = CopyFileToHandle(image, secure.get());
     secure.reset();
     if (!copied) {
-        ::DeleteFileW(securePath.c_str());
-        RefuseRun(L"Failed to write to the secure temporary file.", L"Error");
+        DeleteFileWithRetry(securePath, 0);  // one attempt; the run folder goes next in any case
+        RefuseRun(LoadText(IDS_SECURE_COPY_FAILED), IDS_CAPTION_ERROR);
         return false;
     }
     secureImagePath_ = securePath;
@@ -157,13 +146,13 @@ bool CVandrelDlg::MakeSecureCopy(const std::wstring& image) {
 
 void CVandrelDlg::DiscardRunFolder() { RemoveFolderTree(GetRunFolder(false)); }
 
-void CVandrelDlg::RefuseRun(const std::wstring& text, const wchar_t* caption) {
+void CVandrelDlg::RefuseRun(const std::wstring& text, UINT captionId) {
     DiscardRunFolder();
-    ShowMessageBox(text, caption, MB_ICONERROR);
+    ShowMessageBox(text, LoadText(captionId).c_str(), MB_ICONERROR);
 }
 
 void CVandrelDlg::StartWorker() {
-    ::ShutdownBlockReasonCreate(m_hWnd, L"Firmware is being written to the transmitter.");
+    ::ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
     if (startThread_(WriteThreadProc, this)) return;
     // Nothing will run the write: the image copy goes, and the run ends as any other does.
     DeleteOrScheduleAtReboot(secureImagePath_);
@@ -185,11 +174,11 @@ void CVandrelDlg::OnWriteEnded(WPARAM outcome) {
     ShowDeviceStatusControls(m_hWnd, QueryDriverStatus());
     ::ShutdownBlockReasonDestroy(m_hWnd);
     if (outcome == kWriteNotStarted) {
-        ShowMessageBox(L"The write could not be started.", L"Error", MB_ICONERROR);
+        ShowError(*this, IDS_WRITE_NOT_STARTED, IDS_CAPTION_ERROR);
         return;
     }
     const bool written = outcome == kWriteSucceeded;
-    ShowMessageBox(LoadResourceString(written ? IDS_WRITE_SUCCESSFUL : IDS_WRITE_FAILED), L"Message",
+    ShowMessageBox(LoadText(written ? IDS_WRITE_SUCCESSFUL : IDS_WRITE_FAILED), LoadText(IDS_CAPTION_MESSAGE).c_str(),
                    written ? MB_ICONINFORMATION : MB_ICONERROR);
 }
 
@@ -200,30 +189,26 @@ bool CVandrelDlg::WriteRun() {
 }
 
 bool CVandrelDlg::WriteToTargetDevice() {
-    UpgradeOptions options{};
-    DeviceRecord* records = nullptr;
-    const int count = binding_->RK_ScanDeviceW(&records);
-    if (count <= 0 || !records) {
-        AppendLine(kNoDevice);
+    const DeviceList devices = binding_->Scan();
+    if (devices.count == 0) {
+        AppendLine(LoadText(IDS_NO_DEVICE));
         return false;
     }
     // Only a device of the product the image was chosen for: another one would get the wrong firmware.
-    const int chosen = FindTargetDevice(records, count, targetProductId_);
+    const int chosen = FindTargetDevice(devices.records, devices.count, targetProductId_);
     if (chosen < 0) {
-        if (targetProductId_ && FindTargetDevice(records, count) >= 0)
+        if (targetProductId_ && FindTargetDevice(devices.records, devices.count) >= 0)
             AppendLine(Format(L"No found device with product id 0x%04X to upgrade: the image is for V%d, "
                               L"nothing was written.", *targetProductId_, HardwareVersionOf(*targetProductId_)));
         else
             AppendLine(L"No found device to upgrade!");
         return false;
     }
-    const uint32_t layer = records[chosen].layer;
-    binding_->RK_SetFirmwareW(secureImagePath_.c_str(), 0);
+    const uint32_t layer = devices.records[chosen].layer;
+    binding_->SetFirmware(secureImagePath_);
     AppendLine(L"Download firmware...");
     PostMessage(kMsgStartProgress);
-    options.word44 = 1;
-    options.word48 = 1;
-    const bool written = binding_->RK_UpgradeW(&options, layer) != 0;
+    const bool written = binding_->Upgrade(layer);
     AppendLine(written ? L"Download firmware ok" : L"Download firmware failed!");
     PostMessage(kMsgStopProgress);
     return written;
@@ -232,14 +217,15 @@ bool CVandrelDlg::WriteToTargetDevice() {
 // On the worker, before it hands the dialog back: the library lets go of the image, the image and the
 // workspace go, and the library is made ready for the next run.
 void CVandrelDlg::CleanUpAfterRun() {
-    if (binding_->initialised) {
+    if (binding_->IsInitialized()) {
         binding_->Uninitialize();
+        // The library may still be letting go of the image for a moment after it is uninitialised; the
+        // pause spares the deletion below its first retries.
         ::Sleep(100);
     }
-    if (IsInRunFolder(secureImagePath_) && !DeleteFileWithRetry(secureImagePath_, kSecureImageDeleteBudgetMs))
-        ::MoveFileExW(secureImagePath_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (IsInRunFolder(secureImagePath_)) DeleteOrScheduleAtReboot(secureImagePath_, kSecureImageDeleteBudgetMs);
     CleanWorkspace();
-    if (!binding_->initialised) binding_->Initialize(logFolder_);
+    if (!binding_->IsInitialized()) binding_->Initialize(logFolder_);
 }
 
 }  // namespace vandrel

@@ -7,6 +7,8 @@
 #include <cstdarg>
 #include <cwchar>
 
+#include "common/unique_handle.h"
+
 namespace vandrel {
 
 std::wstring Format(const wchar_t* format, ...) {
@@ -24,6 +26,23 @@ std::wstring Format(const wchar_t* format, ...) {
     }
     va_end(args);
     return text;
+}
+
+std::wstring LoadText(UINT id) {
+    const wchar_t* text = nullptr;
+    // A zero length gives a pointer to the text in the resource itself, which needs no buffer.
+    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 && text ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
+}
+
+std::wstring SystemErrorText(DWORD error) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, error, 0,
+        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    UniqueLocal owner(buffer);
+    if (length == 0 || !buffer) return {};
+    return std::wstring(buffer, length);
 }
 
 std::wstring AsciiLower(std::wstring text) {

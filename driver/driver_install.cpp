@@ -6,6 +6,7 @@
 #include "common/dispatching_wait.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
+#include "resources/resource.h"
 #include "workspace/embedded_files.h"
 #include "workspace/secure_workspace.h"
 
@@ -29,9 +30,9 @@ bool HoldDriverPackageForRun(PinnedFiles& pinned) {
     return !::PathFileExistsW((GetWorkspaceBaseFolder() + kDriverTool).c_str());
 }
 
+// "Incorrect", or its Japanese form: the string table follows the user-interface language.
 void ShowMissingFileBox(DialogOutput& output) {
-    const bool japanese = PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE;
-    output.ShowMessageBox(japanese ? L"ファイルが違います。" : L"Incorrect", L"Message", MB_ICONERROR);
+    output.ShowMessageBox(LoadText(IDS_DRIVER_TOOL_MISSING), LoadText(IDS_CAPTION_MESSAGE).c_str(), MB_ICONERROR);
 }
 
 }  // namespace

@@ -2,14 +2,14 @@
 
 #include <commctrl.h>
 
+#include "common/module_path.h"
+
 namespace {
 
 CWinApp* g_app = nullptr;
 
 std::wstring ModuleBaseName() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name(path);
+    std::wstring name = vandrel::ExecutablePath();
     const size_t slash = name.find_last_of(L"\\/");
     if (slash != std::wstring::npos) name.erase(0, slash + 1);
     const size_t dot = name.rfind(L'.');

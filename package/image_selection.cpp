@@ -6,15 +6,13 @@
 #include <cwchar>
 
 #include "common/text.h"
-#include "common/unique_handle.h"
+#include "workspace/file_toolkit.h"
 
 namespace vandrel {
 
 namespace {
 
 constexpr size_t kInitialCandidates = 64;
-
-bool IsDotEntry(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
 // Whether upperName contains tag ("V<version>") with no digit right after it.
 bool CarriesVersionTag(const std::wstring& upperName, const std::wstring& tag) {
@@ -38,21 +36,17 @@ bool FindImageForHardwareVersion(const std::wstring& folder, const std::wstring&
 
 void CollectFilesRecursive(const std::wstring& folder, const std::wstring& pattern,
                            std::vector<std::wstring>& list) {
-    WIN32_FIND_DATAW entry{};
-    UniqueFind find(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    if (!find) return;  // missing or unreadable: this subtree contributes nothing
-    do {
-        if (IsDotEntry(entry.cFileName)) continue;
+    const std::wstring parent = WithTrailingBackslash(folder);
+    ForEachEntry(parent, [&](const WIN32_FIND_DATAW& entry) {
         // A link may lead out of the unpacked package (a package can carry one); nothing behind it may be
         // chosen, so links are skipped, folder links and file links alike.
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-        // The run folder ends in a backslash already: top-level paths carry a doubled one, which opens fine.
-        const std::wstring child = folder + L"\\" + entry.cFileName;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        if (IsLinkEntry(entry)) return;
+        const std::wstring child = parent + entry.cFileName;
+        if (IsFolderEntry(entry))
             CollectFilesRecursive(child, pattern, list);
         else if (::PathMatchSpecW(entry.cFileName, pattern.c_str()))
             list.push_back(child);
-    } while (::FindNextFileW(find.get(), &entry));
+    });
 }
 
 bool PickImageByVersionTag(const std::vector<std::wstring>& list, int hardwareVersion, std::wstring& imagePath) {

@@ -12,8 +12,8 @@ namespace vandrel {
 bool FindImageForHardwareVersion(const std::wstring& folder, const std::wstring& pattern, int hardwareVersion,
                                  std::wstring& imagePath);
 
-// Appends folder + "\" + name of every file below folder whose name matches pattern, depth-first in
-// enumeration order. Links (reparse points) are neither descended into nor listed.
+// Appends the full path (folder, one backslash, name) of every file below folder whose name matches
+// pattern, depth-first in enumeration order. Links (reparse points) are neither descended into nor listed.
 void CollectFilesRecursive(const std::wstring& folder, const std::wstring& pattern,
                            std::vector<std::wstring>& list);
 

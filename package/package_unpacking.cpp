@@ -6,7 +6,9 @@
 #include "common/phase_marks.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
+#include "resources/resource.h"
 #include "workspace/embedded_files.h"
+#include "workspace/file_toolkit.h"
 #include "workspace/housekeeping.h"
 #include "workspace/secure_workspace.h"
 
@@ -14,29 +16,14 @@ namespace vandrel {
 
 namespace {
 
-const wchar_t kCaption[] = L"7z Extraction Failed";
 const wchar_t kCommandTemplate[] = L"\"%s\" x \"%s\" -ptamsin_harbor_unpacking -y -o\"%s\"";
-const wchar_t kNo7zaText[] =
-    L"Built-in 7za cannot be extracted or written to the secure directory.\n"
-    L"Please make sure that the resource IDR_7ZA_EXE is correctly embedded, and the current user has write "
-    L"permission to %LOCALAPPDATA%\\QuorraUpgrade\\<GUID>.";
-const wchar_t kLaunchFailedText[] = L"Failed to launch the built-in 7za.";
-const wchar_t kExitCodeText[] =
-    L"Extraction failed (7za exit code=%lu). Please verify the password or file integrity.";
-const wchar_t kDiskFullText[] =
-    L"Extraction failed: the disk that holds %s is full.\nFree some disk space and try again.";
 // Free space below this after a failed extraction means 7za ran out of it.
 constexpr ULONGLONG kNearlyFullBytes = 1024 * 1024;
 
 ExitCodeQuery g_exitCodeQuery = &::GetExitCodeProcess;
 
-bool IsExistingFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 void ShowFailure(DialogOutput& output, const std::wstring& text) {
-    output.ShowMessageBox(text, kCaption, MB_ICONERROR);
+    output.ShowMessageBox(text, LoadText(IDS_CAPTION_7Z_FAILED).c_str(), MB_ICONERROR);
 }
 
 // Starts the command hidden in folder; the process handle, or empty.
@@ -94,7 +81,7 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
     std::wstring extractor;
     UniqueFile pinned = ExtractAndPin7za(extractor);
     if (!pinned) {
-        ShowFailure(output, kNo7zaText);
+        ShowFailure(output, LoadText(IDS_NO_7ZA));
         return false;
     }
     MarkPhase(kPhaseSevenZipWritten);
@@ -106,7 +93,7 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
     UniqueHandle process = StartHidden(commandLine, outputFolder);
     pinned.reset();
     if (!process) {
-        ShowFailure(output, kLaunchFailedText);
+        ShowFailure(output, LoadText(IDS_7ZA_NOT_STARTED));
         return false;
     }
 
@@ -119,13 +106,13 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
         // Judged before what 7za left goes: a full disk is not a wrong password.
         const bool diskFull = IsNearlyFull(outputFolder);
         RemoveFolderTree(outputFolder);  // decrypted parts of the package must not stay behind
-        const std::wstring exitCodeText = Format(kExitCodeText, exitCode);
+        const std::wstring exitCodeText = Format(LoadText(IDS_7ZA_EXIT_CODE).c_str(), exitCode);
         if (!diskFull) {
             ShowFailure(output, exitCodeText);
             return false;
         }
         output.AppendLine(exitCodeText);
-        ShowFailure(output, Format(kDiskFullText, GetWorkspaceBaseFolder().c_str()));
+        ShowFailure(output, Format(LoadText(IDS_DISK_FULL).c_str(), GetWorkspaceBaseFolder().c_str()));
         return false;
     }
     return true;

@@ -1,11 +1,12 @@
 #include "upgrade/library_loader.h"
 
 #include <cstdlib>
-#include <fstream>
 
 #include "common/text.h"
-#include "common/unique_handle.h"
+#include "resources/resource.h"
 #include "upgrade/stale_library_copies.h"
+#include "workspace/file_toolkit.h"
+#include "workspace/secure_delete.h"
 
 namespace vandrel {
 
@@ -14,19 +15,6 @@ namespace {
 HMODULE g_module = nullptr;
 std::wstring g_path;
 
-[[noreturn]] void FailExtraction() {
-    ::MessageBoxW(nullptr, L"解壓 RKUpgrade.dll 失敗。", L"錯誤", MB_ICONERROR);
-    std::exit(1);
-}
-
-[[noreturn]] void FailLoad(const std::wstring& path, DWORD error) {
-    const std::wstring text = L"載入 RKUpgrade.dll 失敗\n\n路徑： " + path + L"\n錯誤碼： " +
-                              std::to_wstring(error) + L"\n系統訊息： " + SystemErrorText(error) +
-                              L"\n\n常見原因：\n 193：位元數不相容（x86/x64）\n 126：缺少次級相依 DLL\n 1114：DLL 初始化失敗\n";
-    ::MessageBoxW(nullptr, text.c_str(), L"錯誤", MB_ICONERROR);
-    std::exit(1);
-}
-
 void UnloadAtExit() { UnloadUpgradeLibrary(); }
 
 }  // namespace
@@ -34,6 +22,8 @@ void UnloadAtExit() { UnloadUpgradeLibrary(); }
 std::wstring MakePrivateTempFolder() {
     wchar_t temp[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH + 1, temp);
+    // The pid in the name lets a later start tell the copies of processes that have ended (see
+    // stale_library_copies.h); the ticks keep two folders of one process apart.
     const std::wstring folder = Format(L"%sYourApp-%lu-%llu", temp, ::GetCurrentProcessId(), ::GetTickCount64());
     // The library is loaded into an elevated process: it must come from a folder nobody else prepared.
     if (!::CreateDirectoryW(folder.c_str(), nullptr)) return {};
@@ -41,49 +31,38 @@ std::wstring MakePrivateTempFolder() {
 }
 
 bool WriteResourceBlob(int id, const std::wstring& path) {
-    HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-    if (!resource) return false;
-    HGLOBAL loaded = ::LoadResource(nullptr, resource);
-    const DWORD size = ::SizeofResource(nullptr, resource);
-    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
-    if (!bytes || size == 0) return false;
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(static_cast<const char*>(bytes), size);
-    return static_cast<bool>(out);
+    ResourceBytes bytes;
+    return LoadRcData(::GetModuleHandleW(nullptr), id, bytes) && WriteBytesToFile(path, bytes, FILE_ATTRIBUTE_NORMAL);
 }
 
-std::wstring SystemErrorText(DWORD error) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, error, 0,
-        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    UniqueLocal owner(buffer);
-    if (length == 0 || !buffer) return {};
-    return std::wstring(buffer, length);
-}
-
-void LoadUpgradeLibrary() {
-    if (g_module) return;
+bool LoadUpgradeLibrary(LibraryLoadFailure* failure) {
+    if (g_module) return true;
     RemoveStaleLibraryCopies();
     const std::wstring folder = MakePrivateTempFolder();
-    if (folder.empty()) FailExtraction();
     const std::wstring path = folder + L"\\RKUpgrade.dll";
-    if (!WriteResourceBlob(kUpgradeLibraryResourceId, path)) FailExtraction();
+    if (folder.empty() || !WriteResourceBlob(IDR_RKUPGRADE_DLL, path)) {
+        if (failure) *failure = {LibraryLoadFailure::kExtraction, path, 0};
+        return false;
+    }
     ::SetFileAttributesW(path.c_str(),
                          FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
 
-    // The library's own dependencies come only from the executable's folder, this folder and System32.
-    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS |
-                               LOAD_LIBRARY_SEARCH_SYSTEM32);
-    ::AddDllDirectory(folder.c_str());
-
-    HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (!module) FailLoad(path, ::GetLastError());
+    // The library's own dependencies come from its private folder and System32 only, never from the
+    // current folder or the PATH. Loaded once: the binding uses this module.
+    HMODULE module =
+        ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!module) {
+        const DWORD error = ::GetLastError();
+        if (failure) *failure = {LibraryLoadFailure::kLoad, path, error};
+        return false;
+    }
     g_module = module;
     g_path = path;
     std::atexit(UnloadAtExit);
+    return true;
 }
+
+HMODULE UpgradeLibraryModule() { return g_module; }
 
 std::wstring UpgradeLibraryPath() { return g_path; }
 
@@ -93,7 +72,7 @@ void UnloadUpgradeLibrary() {
         g_module = nullptr;
     }
     if (g_path.empty()) return;
-    if (!::DeleteFileW(g_path.c_str())) ::MoveFileExW(g_path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    DeleteOrScheduleAtReboot(g_path, 0);  // one attempt: at exit nothing else holds it
     const size_t slash = g_path.find_last_of(L"\\/");
     if (slash != std::wstring::npos && slash > 0) ::RemoveDirectoryW(g_path.substr(0, slash).c_str());
     g_path.clear();

@@ -1,5 +1,5 @@
-// Writes RKUpgrade.dll out of the executable's resources into a private folder, loads it from there,
-// and removes the copy when the process ends.
+// The private copy of RKUpgrade.dll: written out of the executable's resources into a private folder
+// under the temporary folder, loaded from there once, and removed when the process ends.
 #pragma once
 
 #include <windows.h>
@@ -8,11 +8,18 @@
 
 namespace vandrel {
 
-constexpr int kUpgradeLibraryResourceId = 132;
+// Why the copy could not be had: written out (extraction), or loaded from where it was written.
+struct LibraryLoadFailure {
+    enum Step { kExtraction, kLoad } step = kExtraction;
+    std::wstring path;  // the copy's path
+    DWORD error = 0;    // the loader's error code, for kLoad
+};
 
-// Extracts and loads the library once per process. On failure it tells the user why and ends the
-// process with exit code 1; a call while a copy is loaded returns at once.
-void LoadUpgradeLibrary();
+// Writes out and loads the library once per process; a call while a copy is loaded returns true at once.
+// False with what failed; the caller tells the user.
+bool LoadUpgradeLibrary(LibraryLoadFailure* failure = nullptr);
+// The loaded copy, or null.
+HMODULE UpgradeLibraryModule();
 // The loaded copy's path, or empty when none is loaded.
 std::wstring UpgradeLibraryPath();
 // Frees the copy and deletes it with its folder (or registers it for deletion at restart). Runs at exit.
@@ -23,7 +30,5 @@ void UnloadUpgradeLibrary();
 std::wstring MakePrivateTempFolder();
 // Writes RT_RCDATA resource id of the executable to path; true when all of it was written.
 bool WriteResourceBlob(int id, const std::wstring& path);
-// The system's text for a Win32 error code, or empty.
-std::wstring SystemErrorText(DWORD error);
 
 }  // namespace vandrel

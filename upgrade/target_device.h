@@ -9,6 +9,9 @@
 
 namespace vandrel {
 
+// The hardware version of a product id: 1 for 0x110B, 2 for 0x110F, 0 for every other.
+int HardwareVersionOf(uint16_t productId);
+
 // Index of the first record, in scan order, in mode 1 or 2 (the modes the library can write in) and,
 // when productId is given, with that product id; -1 when no record qualifies.
 int FindTargetDevice(const DeviceRecord* records, int count, std::optional<uint16_t> productId = std::nullopt);

@@ -1,29 +1,32 @@
 #include "upgrade/upgrade_library.h"
 
+#include <new>
+
 namespace vandrel {
 
 namespace {
 
 template <class Fn>
-bool ResolveOne(HMODULE module, const char* name, Fn& slot, const char*& missing) {
+bool ResolveOne(HMODULE module, const char* name, Fn& slot, std::string* missing) {
     slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-    if (!slot) missing = name;
+    if (!slot && missing) *missing = name;
     return slot != nullptr;
 }
 
 }  // namespace
 
-UpgradeLibrary::UpgradeLibrary(const std::wstring& path, bool& loaded) : path_(path) {
-    module_.reset(::LoadLibraryW(path.c_str()));
-    loaded = module_ && Resolve();
+std::unique_ptr<UpgradeLibrary> UpgradeLibrary::Bind(HMODULE module, std::string* missing) {
+    if (missing) missing->clear();
+    std::unique_ptr<UpgradeLibrary> binding(new (std::nothrow) UpgradeLibrary());
+    if (!module || !binding || !binding->Resolve(module, missing)) return nullptr;
+    return binding;
 }
 
 UpgradeLibrary::~UpgradeLibrary() { Uninitialize(); }
 
-bool UpgradeLibrary::Resolve() {
-    HMODULE m = module_.get();
-#define VANDREL_RESOLVE(name) ResolveOne(m, #name, name, missing_)
-    // All 24 are required; the first missing one fails the binding.
+bool UpgradeLibrary::Resolve(HMODULE m, std::string* missing) {
+#define VANDREL_RESOLVE(name) ResolveOne(m, #name, name, missing)
+    // All 24 are required, the 18 the tool never calls too; the first missing one fails the binding.
     return VANDREL_RESOLVE(RK_InitializeW) && VANDREL_RESOLVE(RK_Uninitialize) &&
            VANDREL_RESOLVE(RK_WaitDevice) && VANDREL_RESOLVE(RK_ScanDeviceW) &&
            VANDREL_RESOLVE(RKD_DownloadBoot_W) && VANDREL_RESOLVE(RKD_WriteLBA_W) &&
@@ -39,23 +42,37 @@ bool UpgradeLibrary::Resolve() {
 #undef VANDREL_RESOLVE
 }
 
-BOOL UpgradeLibrary::Initialize(const std::wstring& logFolder) {
-    initialised = RK_InitializeW(DefaultInitializeBlock(), TRUE, logFolder.c_str(), 0, 0);
-    return initialised;
+bool UpgradeLibrary::Initialize(const std::wstring& logFolder) {
+    initialised_ = RK_InitializeW(DefaultInitializeBlock(), TRUE, logFolder.c_str(), 0, 0) != FALSE;
+    return initialised_;
 }
 
 void UpgradeLibrary::Uninitialize() {
-    if (!initialised || !RK_Uninitialize) return;
+    if (!initialised_) return;
     RK_Uninitialize();
-    initialised = FALSE;
+    initialised_ = false;
 }
 
-int HardwareVersionOf(uint16_t productId) {
-    switch (productId) {
-    case 0x110B: return 1;
-    case 0x110F: return 2;
-    default: return 0;
-    }
+DeviceList UpgradeLibrary::Scan() {
+    DeviceRecord* records = nullptr;
+    const int count = RK_ScanDeviceW(&records);
+    if (count <= 0 || !records) return {};
+    return {records, count};
+}
+
+void UpgradeLibrary::SetFirmware(const std::wstring& imagePath) { RK_SetFirmwareW(imagePath.c_str(), 0); }
+
+bool UpgradeLibrary::Upgrade(uint32_t layer) {
+    UpgradeOptions options{};
+    options.word44 = 1;
+    options.word48 = 1;
+    return RK_UpgradeW(&options, layer) != FALSE;
+}
+
+bool UpgradeLibrary::ReadVendorData(DWORD item, BYTE* buffer, DWORD length, uint32_t layer) {
+    // The library may write the length it read; the tool does not look at it.
+    DWORD size = length;
+    return RK_ReadVendorRpmbData(item, 0, buffer, &size, layer) != FALSE;
 }
 
 }  // namespace vandrel

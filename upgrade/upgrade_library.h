@@ -1,36 +1,55 @@
-// The binding to a loaded RKUpgrade.dll: its module reference and the table of its 24 entry points.
+// The binding to the loaded RKUpgrade.dll: the table of its 24 entry points, all of which must resolve,
+// behind the few calls the tool makes.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
-#include "common/unique_handle.h"
 #include "upgrade/rk_upgrade_api.h"
 
 namespace vandrel {
 
+// The devices a scan found: the library's own array, valid until the next scan; count 0 when none.
+struct DeviceList {
+    const DeviceRecord* records = nullptr;
+    int count = 0;
+};
+
 class UpgradeLibrary {
 public:
-    // Loads the library at path and resolves every entry point; loaded reports whether all 24 were found.
-    UpgradeLibrary(const std::wstring& path, bool& loaded);
-    // An initialised library is uninitialised before the module reference goes.
+    // Binds module, which must stay loaded while the binding lives. Null when an entry point is missing;
+    // its name then goes into missing.
+    static std::unique_ptr<UpgradeLibrary> Bind(HMODULE module, std::string* missing = nullptr);
+    // An initialised library is uninitialised first.
     ~UpgradeLibrary();
     UpgradeLibrary(const UpgradeLibrary&) = delete;
     UpgradeLibrary& operator=(const UpgradeLibrary&) = delete;
 
-    const std::wstring& path() const { return path_; }
-    // The name of the first entry point that was missing, for diagnostics; empty when all were found.
-    const char* missingEntryPoint() const { return missing_; }
-
-    // RK_InitializeW with the tool's arguments: the default block, logging on, the log folder.
-    BOOL Initialize(const std::wstring& logFolder);
-    // RK_Uninitialize when initialised; initialised is FALSE afterwards.
+    // RK_InitializeW with the tool's thirteen arguments: the default block, logging on into logFolder, 0, 0.
+    bool Initialize(const std::wstring& logFolder);
+    // RK_Uninitialize, when initialised.
     void Uninitialize();
+    // The result of the last Initialize; false after Uninitialize.
+    bool IsInitialized() const { return initialised_; }
 
-    // Result of the last RK_InitializeW; FALSE after RK_Uninitialize.
-    BOOL initialised = FALSE;
+    // RK_ScanDeviceW.
+    DeviceList Scan();
+    // RK_SetFirmwareW with the image and 0; its result is not looked at.
+    void SetFirmware(const std::wstring& imagePath);
+    // RK_UpgradeW with the tool's options (zero but the words at 44 and 48, both 1) for the device at layer;
+    // true when the firmware was written.
+    bool Upgrade(uint32_t layer);
+    // RK_ReadVendorRpmbData of length bytes of item into buffer from the device at layer; true when read.
+    bool ReadVendorData(DWORD item, BYTE* buffer, DWORD length, uint32_t layer);
 
+private:
+    UpgradeLibrary() = default;
+    bool Resolve(HMODULE module, std::string* missing);
+
+    bool initialised_ = false;
     rk::InitializeW RK_InitializeW = nullptr;
     rk::Uninitialize RK_Uninitialize = nullptr;
     rk::WaitDevice RK_WaitDevice = nullptr;
@@ -55,16 +74,6 @@ public:
     rk::ClearAllInfo RK_ClearAllInfo = nullptr;
     rk::ResetRockusb RK_ResetRockusb = nullptr;
     rk::UnlockDeviceW RK_UnlockDeviceW = nullptr;
-
-private:
-    bool Resolve();
-
-    UniqueModule module_;
-    std::wstring path_;
-    const char* missing_ = "";
 };
-
-// The hardware version of a product id: 1 for 0x110B, 2 for 0x110F, 0 for every other.
-int HardwareVersionOf(uint16_t productId);
 
 }  // namespace vandrel

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,10 +11,10 @@
 
 namespace vandrel {
 
-// Writes DIFxAPI.dll, driver_x64.exe, rockusb.cat, rockusb.inf and rockusb.sys (resources 137 to 141)
-// into the workspace base folder; true when all five are there, written now or left from before.
+// Writes DIFxAPI.dll, driver_x64.exe, rockusb.cat, rockusb.inf and rockusb.sys (IDR_DIFXAPI_DLL to
+// IDR_ROCKUSB_SYS) into the workspace base folder; true when all five are there, written now or left from before.
 bool ExtractDriverPackage();
-// Writes 7za.exe (resource 1012) into the workspace base folder; its full path, or empty.
+// Writes 7za.exe (IDR_7ZA_EXE) into the workspace base folder; its full path, or empty.
 std::wstring ExtractBuiltIn7za();
 
 // Carried files held open for reading without write or delete sharing: while held, nobody can change,
@@ -25,15 +24,11 @@ using PinnedFiles = std::vector<UniqueFile>;
 // Holds the five driver-package files in the workspace base folder, each checked to be exactly its
 // resource; false (nothing added to pinned) when one is missing, open for writing elsewhere, or differs.
 bool PinDriverPackage(PinnedFiles& pinned);
-// Holds 7za.exe at path, checked to be exactly resource 1012; empty when it is not.
+// Holds 7za.exe at path, checked to be exactly IDR_7ZA_EXE; empty when it is not.
 UniqueFile PinBuiltIn7za(const std::wstring& path);
 
-// Writes resource id of type from module to target; true when the target holds exactly the resource
-// afterwards (a target with the same size and content is left untouched).
-bool WriteResourceToFile(HMODULE module, int id, const wchar_t* type, const std::wstring& target);
-// Writes the whole block to target (hidden and temporary); true when every byte was written.
-bool WriteBufferToFile(const std::wstring& target, const void* data, DWORD size);
-// The file's size, or all ones when its attributes cannot be read.
-uint64_t QueryFileSize(const std::wstring& path);
+// Writes RT_RCDATA resource id of module to target (hidden); true when the target holds exactly the
+// resource afterwards (a target that already does is left untouched).
+bool WriteResourceToFile(HMODULE module, int id, const std::wstring& target);
 
 }  // namespace vandrel

@@ -61,8 +61,8 @@ void ClearReadOnlyInWorkspace(const std::wstring& path) {
     ::SetFileAttributesW(path.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL);
 }
 
-void DeleteOrScheduleAtReboot(const std::wstring& path) {
-    if (DeleteFileWithRetry(path, kDeleteBudgetMs)) return;
+void DeleteOrScheduleAtReboot(const std::wstring& path, DWORD budgetMs) {
+    if (DeleteFileWithRetry(path, budgetMs)) return;
     // Result ignored: nothing more can be done, and nothing is shown to the user.
     ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

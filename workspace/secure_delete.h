@@ -18,8 +18,9 @@ constexpr DWORD kSecureImageDeleteBudgetMs = 15000;
 // workspace loses the attribute first, and a large one gives its space back in steps before it goes.
 bool DeleteFileWithRetry(const std::wstring& path, DWORD budgetMs);
 
-// DeleteFileWithRetry with 5 s; a file still there afterwards is registered for deletion at restart.
-void DeleteOrScheduleAtReboot(const std::wstring& path);
+// DeleteFileWithRetry with budgetMs (5 s unless told); a file still there afterwards is registered for
+// deletion at restart. The one way the tool gets rid of a file it wrote.
+void DeleteOrScheduleAtReboot(const std::wstring& path, DWORD budgetMs = kDeleteBudgetMs);
 
 // Clears the read-only attribute of a file or folder inside the workspace, which would otherwise refuse
 // its deletion (archives keep the attribute, so unpacked images may carry it). Anything outside the

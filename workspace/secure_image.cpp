@@ -2,15 +2,10 @@
 
 #include "common/dispatching_wait.h"
 #include "common/phase_marks.h"
+#include "workspace/file_toolkit.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel {
-
-namespace {
-
-constexpr DWORD kCopyBlockBytes = 65536;
-
-}  // namespace
 
 bool CreateSecureImageFile(std::wstring& path, UniqueFile& file) {
     file.reset();
@@ -35,12 +30,12 @@ bool CopyFileToHandle(const std::wstring& source, HANDLE destination) {
     if (!input) return false;
 
     ::SetFilePointer(destination, 0, nullptr, FILE_BEGIN);
-    static_assert(kCopyBlockBytes <= 65536, "the block lives on the stack");
-    char block[kCopyBlockBytes];
+    static_assert(kFileBlockBytes <= 65536, "the block lives on the stack");
+    char block[kFileBlockBytes];
     bool copied = true;
     for (;;) {
         DWORD read = 0;
-        if (!::ReadFile(input.get(), block, kCopyBlockBytes, &read, nullptr)) {
+        if (!::ReadFile(input.get(), block, kFileBlockBytes, &read, nullptr)) {
             copied = false;
             break;
         }

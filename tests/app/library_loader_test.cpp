@@ -5,6 +5,7 @@
 
 #include "tests/support/temp_dir.h"
 #include "tests/support/window_driver.h"
+#include "common/text.h"
 #include "upgrade/library_loader.h"
 #include "upgrade/stale_library_copies.h"
 

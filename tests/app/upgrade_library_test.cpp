@@ -8,6 +8,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/window_driver.h"
 #include "upgrade/target_device.h"
+#include "common/unique_handle.h"
 #include "upgrade/upgrade_library.h"
 
 namespace vandrel {
@@ -15,39 +16,42 @@ namespace {
 
 using test::BinFolder;
 
-TEST(UpgradeLibraryBinding, ResolvesAllEntryPointsOfACompleteLibrary) {
-    bool loaded = false;
-    UpgradeLibrary library(BinFolder() + L"fake_rkupgrade_full.dll", loaded);
-    EXPECT_TRUE(loaded);
-    EXPECT_STREQ("", library.missingEntryPoint());
-    EXPECT_NE(nullptr, library.RK_UnlockDeviceW);
-    EXPECT_FALSE(library.initialised);
+// A library loaded from the test's folder, released with the object.
+UniqueModule LoadLibraryBeside(const wchar_t* name) { return UniqueModule(::LoadLibraryW((BinFolder() + name).c_str())); }
+
+TEST(UpgradeLibraryBinding, BindsACompleteLibraryUninitialised) {
+    const UniqueModule module = LoadLibraryBeside(L"fake_rkupgrade_full.dll");
+    ASSERT_TRUE(module);
+    std::string missing = "not cleared";
+    const auto binding = UpgradeLibrary::Bind(module.get(), &missing);
+    ASSERT_NE(nullptr, binding);
+    EXPECT_EQ("", missing);
+    EXPECT_FALSE(binding->IsInitialized());
 }
 
-TEST(UpgradeLibraryBinding, RefusesALibraryThatLacksOneEntryPoint) {
-    bool loaded = true;
-    UpgradeLibrary library(BinFolder() + L"fake_rkupgrade_partial.dll", loaded);
-    EXPECT_FALSE(loaded);
-    EXPECT_STREQ("RK_UnlockDeviceW", library.missingEntryPoint());
+TEST(UpgradeLibraryBinding, RefusesALibraryThatLacksOneEntryPointAndNamesIt) {
+    const UniqueModule module = LoadLibraryBeside(L"fake_rkupgrade_partial.dll");
+    ASSERT_TRUE(module);
+    std::string missing;
+    EXPECT_EQ(nullptr, UpgradeLibrary::Bind(module.get(), &missing));
+    EXPECT_EQ("RK_UnlockDeviceW", missing);
 }
 
-TEST(UpgradeLibraryBinding, RefusesAMissingLibrary) {
-    bool loaded = true;
-    UpgradeLibrary library(BinFolder() + L"no_such_library.dll", loaded);
-    EXPECT_FALSE(loaded);
-}
+TEST(UpgradeLibraryBinding, RefusesNoLibraryAtAll) { EXPECT_EQ(nullptr, UpgradeLibrary::Bind(nullptr)); }
 
 TEST(UpgradeLibraryBinding, InitialisesWithTheThirteenArgumentsAndTheLogFolder) {
     test::TempDir logFolder;
-    bool loaded = false;
-    UpgradeLibrary library(BinFolder() + L"fake_rkupgrade_full.dll", loaded);
-    ASSERT_TRUE(loaded);
-    EXPECT_TRUE(library.Initialize(logFolder.path()));
-    EXPECT_TRUE(library.initialised);
+    const UniqueModule module = LoadLibraryBeside(L"fake_rkupgrade_full.dll");
+    const auto binding = UpgradeLibrary::Bind(module.get());
+    ASSERT_NE(nullptr, binding);
+    EXPECT_TRUE(binding->Initialize(logFolder.path()));
+    EXPECT_TRUE(binding->IsInitialized());
     // The nine block words (zero but the seventh and eighth, both 30), logging on, the folder, 0, 0.
     const std::string expected = "0 0 0 0 0 0 30 30 0 1 " + std::string(logFolder.path().begin(), logFolder.path().end()) +
                                  " 0 0\r\n";
     EXPECT_EQ(expected, test::ReadFileBytes(logFolder / L"fake_rkupgrade.log"));
+    binding->Uninitialize();
+    EXPECT_FALSE(binding->IsInitialized());
 }
 
 TEST(HardwareVersion, FollowsTheProductId) {

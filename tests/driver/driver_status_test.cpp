@@ -2,11 +2,14 @@
 // the "rockusb" service entry as the situations, and shown on a window with the dialog's controls.
 #include <windows.h>
 #include <setupapi.h>
+#include <dbt.h>
 
 #include <gtest/gtest.h>
 
+#include "app/device_status_view.h"
 #include "driver/driver_status.h"
-#include "driver/status_display.h"
+#include "driver/status_report.h"
+#include "resources/resource.h"
 #include "tests/driver/driver_test_support.h"
 #include "tests/support/virtual_transmitter_client.h"
 
@@ -135,6 +138,14 @@ TEST_F(DriverStatusTest, AHardwareIdListLongerThanTheReadingBufferIsSkipped) {
     ASSERT_TRUE(SetDeviceProperty(id, SPDRP_HARDWAREID,
                                   MultiString({L"USB\\VID_2207&PID_110B", std::wstring(5000, L'X')})));
     EXPECT_FALSE(IsDevicePresentByVendorId(0x2207));
+}
+
+TEST(StatusReport, ArrivalRemovalAndTreeChangesCallForAnEvaluationOtherEventsDoNot) {
+    for (UINT code : {DBT_DEVNODES_CHANGED, DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE})
+        EXPECT_TRUE(IsDriverStatusEvent(code)) << code;
+    for (UINT code : {DBT_DEVICEQUERYREMOVE, DBT_DEVICEQUERYREMOVEFAILED, DBT_DEVICEREMOVEPENDING,
+                      DBT_CONFIGCHANGED, DBT_QUERYCHANGECONFIG, DBT_CUSTOMEVENT})
+        EXPECT_FALSE(IsDriverStatusEvent(code)) << code;
 }
 
 }  // namespace

@@ -5,22 +5,25 @@
 #include <cstdio>
 #include <string>
 
+#include "resources/resource.h"
 #include "tests/support/temp_dir.h"
 #include "tests/workspace/workspace_test_support.h"
 #include "workspace/embedded_files.h"
+#include "workspace/file_toolkit.h"
 
 namespace vandrel::test {
 namespace {
 
-const int kDriverIds[] = {137, 138, 139, 140, 141};
+const int kDriverIds[] = {IDR_DIFXAPI_DLL, IDR_DRIVER_X64_EXE, IDR_ROCKUSB_CAT, IDR_ROCKUSB_INF, IDR_ROCKUSB_SYS};
 const wchar_t* const kDriverNames[] = {L"DIFxAPI.dll", L"driver_x64.exe", L"rockusb.cat", L"rockusb.inf",
                                        L"rockusb.sys"};
 
 HMODULE Self() { return ::GetModuleHandleW(nullptr); }
 
-// The files this test program carries (see the CMakeLists): 138 is one byte longer than a write block.
+// The files this test program carries (see the CMakeLists): driver_x64.exe's is one byte longer than a
+// write block.
 std::string TestFileContent(int id) {
-    if (id != 138) return "embedded test file " + std::to_string(id) + "\n";
+    if (id != IDR_DRIVER_X64_EXE) return "embedded test file " + std::to_string(id) + "\n";
     std::string bytes(65537, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('A' + i % 26);
     return bytes;
@@ -168,7 +171,7 @@ protected:
 };
 
 TEST_F(WriteResourceToFileTest, TargetIsLeftAloneOnlyWhenItIsTheResourceAlready) {
-    const std::string resource = TestFileContent(139);
+    const std::string resource = TestFileContent(IDR_ROCKUSB_CAT);
     for (const TargetCase& c : kTargetCases) {
         SCOPED_TRACE(c.name);
         const std::wstring target = dir_ / (L"target " + std::to_wstring(&c - kTargetCases));
@@ -177,7 +180,7 @@ TEST_F(WriteResourceToFileTest, TargetIsLeftAloneOnlyWhenItIsTheResourceAlready)
         const std::string before = ReadFileBytes(target);
         const DWORD attributesBefore = AttributesOf(target);
 
-        const bool result = WriteResourceToFile(Self(), 139, RT_RCDATA, target);
+        const bool result = WriteResourceToFile(Self(), IDR_ROCKUSB_CAT, target);
 
         ExpectOutcome(c, target, resource, before, attributesBefore, result);
         MakeWritable(target);
@@ -186,22 +189,22 @@ TEST_F(WriteResourceToFileTest, TargetIsLeftAloneOnlyWhenItIsTheResourceAlready)
 
 TEST_F(WriteResourceToFileTest, ResourceOfOneMoreThanABlockIsWrittenWhole) {
     const std::wstring target = dir_ / L"driver_x64.exe";
-    ASSERT_TRUE(WriteResourceToFile(Self(), 138, RT_RCDATA, target));
+    ASSERT_TRUE(WriteResourceToFile(Self(), IDR_DRIVER_X64_EXE, target));
     const std::string written = ReadFileBytes(target);
     ASSERT_EQ(65537u, written.size());
-    EXPECT_TRUE(written == TestFileContent(138));
+    EXPECT_TRUE(written == TestFileContent(IDR_DRIVER_X64_EXE));
     EXPECT_EQ('Q', written.back());  // the second block's only byte
 }
 
 TEST_F(WriteResourceToFileTest, MissingResourceFailsAndTouchesNothing) {
     const std::wstring existing = dir_ / L"existing";
     Plant(existing, "old content");
-    EXPECT_FALSE(WriteResourceToFile(Self(), 4242, RT_RCDATA, existing));
+    EXPECT_FALSE(WriteResourceToFile(Self(), 4242, existing));
     EXPECT_EQ("old content", ReadFileBytes(existing));
     EXPECT_TRUE(SameTime(kOldTime, WriteTimeOf(existing)));
 
     const std::wstring missing = dir_ / L"missing";
-    EXPECT_FALSE(WriteResourceToFile(Self(), 4242, RT_RCDATA, missing));
+    EXPECT_FALSE(WriteResourceToFile(Self(), 4242, missing));
     EXPECT_FALSE(FileExists(missing));
 }
 
@@ -235,7 +238,7 @@ TEST_F(ExtractDriverPackageTest, PlantedSameSizeToolIsReplacedAndOwnFilesAreLeft
     SetWriteTime(inf, kOldTime);
 
     ASSERT_TRUE(ExtractDriverPackage());
-    EXPECT_TRUE(ReadFileBytes(tool) == TestFileContent(138));
+    EXPECT_TRUE(ReadFileBytes(tool) == TestFileContent(IDR_DRIVER_X64_EXE));
     EXPECT_TRUE(SameTime(kOldTime, WriteTimeOf(inf)));
 }
 
@@ -245,8 +248,8 @@ TEST_F(ExtractDriverPackageTest, FailureAtTheCatalogLeavesTheFilesAfterItUntouch
 
     EXPECT_FALSE(ExtractDriverPackage());
 
-    EXPECT_TRUE(ReadFileBytes(base() + L"DIFxAPI.dll") == TestFileContent(137));
-    EXPECT_TRUE(ReadFileBytes(base() + L"driver_x64.exe") == TestFileContent(138));
+    EXPECT_TRUE(ReadFileBytes(base() + L"DIFxAPI.dll") == TestFileContent(IDR_DIFXAPI_DLL));
+    EXPECT_TRUE(ReadFileBytes(base() + L"driver_x64.exe") == TestFileContent(IDR_DRIVER_X64_EXE));
     EXPECT_TRUE(FolderExists(base() + L"rockusb.cat"));
     EXPECT_EQ("old inf", ReadFileBytes(base() + L"rockusb.inf"));
     EXPECT_TRUE(SameTime(kOldTime, WriteTimeOf(base() + L"rockusb.inf")));
@@ -258,7 +261,7 @@ using ExtractBuiltIn7zaTest = WorkspaceTest;
 TEST_F(ExtractBuiltIn7zaTest, WritesTheCarried7zaHiddenAndNotTemporary) {
     const std::wstring path = ExtractBuiltIn7za();
     ASSERT_EQ(base() + L"7za.exe", path);
-    const std::string genuine = OwnResource(1012);
+    const std::string genuine = OwnResource(IDR_7ZA_EXE);
     ASSERT_FALSE(genuine.empty());
     EXPECT_TRUE(ReadFileBytes(path) == genuine);
     // Wine keeps only the hidden, system and archive bits, so the temporary one given at creation is
@@ -269,7 +272,7 @@ TEST_F(ExtractBuiltIn7zaTest, WritesTheCarried7zaHiddenAndNotTemporary) {
 }
 
 TEST_F(ExtractBuiltIn7zaTest, TargetIsLeftAloneOnlyWhenItIsTheResourceAlready) {
-    const std::string genuine = OwnResource(1012);
+    const std::string genuine = OwnResource(IDR_7ZA_EXE);
     const std::wstring target = base() + L"7za.exe";
     for (const TargetCase& c : kTargetCases) {
         SCOPED_TRACE(c.name);

@@ -7,7 +7,7 @@
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/workspace/workspace_test_support.h"
-#include "upgrade/upgrade_library.h"
+#include "upgrade/target_device.h"
 
 namespace vandrel::test {
 namespace {
@@ -72,8 +72,8 @@ protected:
         ASSERT_TRUE(WriteTree(root(), tree));
     }
     void Folder(const wchar_t* name) { ASSERT_TRUE(::CreateDirectoryW((root() + name).c_str(), nullptr)); }
-    // The path as collected: the run folder, its backslash doubled at the top level, then the rest.
-    std::wstring Collected(const std::wstring& relative) const { return root() + L"\\" + relative; }
+    // The path as collected: the folder (ending in its backslash), then the rest.
+    std::wstring Collected(const std::wstring& relative) const { return root() + relative; }
     std::vector<std::wstring> Collect(const std::wstring& pattern = L"*.img") const {
         std::vector<std::wstring> list;
         CollectFilesRecursive(root(), pattern, list);
@@ -105,7 +105,7 @@ TEST_F(ImageFolderTest, CollectionIsDepthFirstInEnumerationOrder) {
     std::wstring image;
     ASSERT_TRUE(FindImageForHardwareVersion(root(), L"*.img", 1, image));
     EXPECT_EQ(Collected(L"a\\b\\c\\deep_V1.img"), image);
-    EXPECT_EQ("image", ReadFileBytes(image));  // the doubled separator opens fine
+    EXPECT_EQ("image", ReadFileBytes(image));
 }
 
 TEST_F(ImageFolderTest, AnImageOfAnotherVersionListedFirstIsPassedOver) {

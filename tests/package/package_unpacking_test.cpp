@@ -9,7 +9,7 @@
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/workspace/workspace_test_support.h"
-#include "upgrade/upgrade_library.h"
+#include "upgrade/target_device.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel::test {
@@ -88,7 +88,7 @@ TEST_F(UnpackPackageTest, UnpackedImageIsFoundForTheDevice) {
     ASSERT_TRUE(UnpackPackage(Package(L"pkg.7z"), output_));
     std::wstring image;
     ASSERT_TRUE(FindImageForHardwareVersion(GetRunFolder(false), L"*.img", HardwareVersionOf(0x110F), image));
-    EXPECT_EQ(run_ + L"\\images for v2\\deep\\fw_V2.img", image);
+    EXPECT_EQ(run_ + L"images for v2\\deep\\fw_V2.img", image);
     EXPECT_TRUE(ReadFileBytes(image) == kFirmware.at(L"images for v2\\deep\\fw_V2.img"));
 }
 

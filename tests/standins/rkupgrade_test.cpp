@@ -1,4 +1,4 @@
-// The stand-in RKUpgrade.dll through the tool's own binding, against real virtual devices.
+// The stand-in RKUpgrade.dll called directly through its entry points, against real virtual devices.
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -12,7 +12,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "tests/support/window_driver.h"
-#include "upgrade/upgrade_library.h"
+#include "upgrade/rk_upgrade_api.h"
 
 namespace vandrel::test {
 namespace {
@@ -74,6 +74,30 @@ std::string PatternBytes(size_t size) {
     return bytes;
 }
 
+// The stand-in's entry points that the cases call, with whatever arguments a case needs.
+struct StandInCalls {
+    template <class Fn>
+    Fn Get(const char* name) const {
+        return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), name)));
+    }
+    bool loaded() const {
+        return RK_InitializeW && RK_Uninitialize && RK_ScanDeviceW && RK_SetFirmwareW && RK_UpgradeW &&
+               RK_ReadVendorRpmbData;
+    }
+    // As the tool initialises it: the default block, logging on into logFolder.
+    BOOL Initialize(const std::wstring& logFolder) const {
+        return RK_InitializeW(DefaultInitializeBlock(), TRUE, logFolder.c_str(), 0, 0);
+    }
+
+    UniqueModule module{::LoadLibraryW((BinFolder() + L"RKUpgrade.dll").c_str())};
+    rk::InitializeW RK_InitializeW = Get<rk::InitializeW>("RK_InitializeW");
+    rk::Uninitialize RK_Uninitialize = Get<rk::Uninitialize>("RK_Uninitialize");
+    rk::ScanDeviceW RK_ScanDeviceW = Get<rk::ScanDeviceW>("RK_ScanDeviceW");
+    rk::SetFirmwareW RK_SetFirmwareW = Get<rk::SetFirmwareW>("RK_SetFirmwareW");
+    rk::UpgradeW RK_UpgradeW = Get<rk::UpgradeW>("RK_UpgradeW");
+    rk::ReadVendorRpmbData RK_ReadVendorRpmbData = Get<rk::ReadVendorRpmbData>("RK_ReadVendorRpmbData");
+};
+
 UpgradeOptions ToolOptions() {
     UpgradeOptions options{};
     options.word44 = 1;
@@ -86,7 +110,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(UnplugAllVirtualDevices());
         ASSERT_TRUE(service.Install());
-        ASSERT_TRUE(loaded) << binding.missingEntryPoint();
+        ASSERT_TRUE(binding.loaded());
         ASSERT_TRUE(binding.Initialize(logs.path()));
     }
 
@@ -99,8 +123,7 @@ protected:
     TempDir work;
     RockusbServiceGuard service;
     PluggedDevices devices;
-    bool loaded = false;
-    UpgradeLibrary binding{BinFolder() + L"RKUpgrade.dll", loaded};
+    StandInCalls binding;
 };
 
 TEST_F(StandInLibrary, ScanListsBoundRockchipDevicesInTreeOrder) {

@@ -24,15 +24,16 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(UnplugAllVirtualDevices());
         ASSERT_TRUE(service.Install());
-        ASSERT_TRUE(loaded) << binding.missingEntryPoint();
-        ASSERT_TRUE(binding.Initialize(logs.path()));
+        ASSERT_NE(nullptr, binding) << missing;
+        ASSERT_TRUE(binding->Initialize(logs.path()));
     }
 
     TempDir logs;
     RockusbServiceGuard service;
     PluggedDevices devices;
-    bool loaded = false;
-    UpgradeLibrary binding{BinFolder() + L"RKUpgrade.dll", loaded};
+    UniqueModule library{::LoadLibraryW((BinFolder() + L"RKUpgrade.dll").c_str())};
+    std::string missing;
+    std::unique_ptr<UpgradeLibrary> binding = UpgradeLibrary::Bind(library.get(), &missing);
     RecordingOutput output;
 };
 
@@ -44,16 +45,15 @@ TEST_F(ConfirmFirmwareVersionTest, WithoutABindingTheLineIsAlsoShownInABox) {
 
 TEST_F(ConfirmFirmwareVersionTest, AnUninitialisedBindingIsNotAskedAndTheUserIsTold) {
     devices.Plug();
-    binding.RK_Uninitialize();
-    binding.initialised = FALSE;
-    ConfirmFirmwareVersion(&binding, output);
+    binding->Uninitialize();
+    ConfirmFirmwareVersion(binding.get(), output);
     EXPECT_EQ(output.lines, std::vector<std::wstring>{L"RKUpgrade not loaded or not initialized!"});
     EXPECT_EQ(output.boxes, std::vector<Box>{InformationBox(L"RKUpgrade not loaded or not initialized!")});
 }
 
 TEST_F(ConfirmFirmwareVersionTest, NoDeviceGivesItsLineAndBox) {
     devices.Plug(L"--vid 0x1234");  // present, but not a Rockchip device
-    ConfirmFirmwareVersion(&binding, output);
+    ConfirmFirmwareVersion(binding.get(), output);
     EXPECT_EQ(output.lines, std::vector<std::wstring>{L"No found device!"});
     EXPECT_EQ(output.boxes, std::vector<Box>{InformationBox(L"No found device!")});
 }
@@ -72,7 +72,7 @@ TEST_F(ConfirmFirmwareVersionTest, TheVersionBytesAreDumpedAndShownAsLatin1TextU
     for (const Case& c : cases) {
         const std::wstring id = devices.Plug(std::wstring(L"--layer 70 --vendor-data ") + c.vendorData);
         RecordingOutput out;
-        ConfirmFirmwareVersion(&binding, out);
+        ConfirmFirmwareVersion(binding.get(), out);
         const std::vector<std::wstring> lines = {L"Reading custom data...", L"Read OK. length=8, offset=103 (layer=70)",
                                                  c.dump};
         EXPECT_EQ(out.lines, lines) << c.vendorData;
@@ -103,7 +103,7 @@ TEST_F(DeviceChoice, TheFirstDeviceInMode1Or2IsReadElseTheFirst) {
         ASSERT_TRUE(UnplugAllVirtualDevices());
         PlugDevices(c.modes, L"");
         RecordingOutput out;
-        ConfirmFirmwareVersion(&binding, out);
+        ConfirmFirmwareVersion(binding.get(), out);
         ASSERT_EQ(out.lines.size(), 3u);
         EXPECT_EQ(out.lines[1], Format(L"Read OK. length=8, offset=103 (layer=%d)", 100 + c.chosen));
         EXPECT_EQ(out.boxes, std::vector<Box>{InformationBox(Format(L"Version : D%d", c.chosen))});
@@ -116,7 +116,7 @@ TEST_F(DeviceChoice, ARefusedReadNamesTheChosenIndexAndShowsNotSupported) {
         ASSERT_TRUE(UnplugAllVirtualDevices());
         PlugDevices(c.modes, L"--fail-read");
         RecordingOutput out;
-        ConfirmFirmwareVersion(&binding, out);
+        ConfirmFirmwareVersion(binding.get(), out);
         const std::vector<std::wstring> lines = {
             L"Reading custom data...",
             Format(L"RK_ReadCustomData returned FALSE. length=8, offset=103 (layer=%d, i = %d)", 100 + c.chosen,

@@ -1,11 +1,11 @@
 // The status display on a window with the dialog's controls: buttons, hints, the "[Status]" line and its
 // selection for every status, the silent first showing, and the busy rule.
 #include <windows.h>
-#include <dbt.h>
 
 #include <gtest/gtest.h>
 
-#include "driver/status_display.h"
+#include "app/device_status_view.h"
+#include "resources/resource.h"
 #include "tests/driver/driver_test_support.h"
 
 namespace vandrel::test {
@@ -110,14 +110,6 @@ TEST(StatusDisplay, FirstShowingSetsControlsForTwoThreeAndFourOnlyAndWritesNoLin
             EXPECT_TRUE(window.Lines().empty());
         }
     }
-}
-
-TEST(StatusDisplay, ArrivalRemovalAndTreeChangesCallForAnEvaluationOtherEventsDoNot) {
-    for (UINT code : {DBT_DEVNODES_CHANGED, DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE})
-        EXPECT_TRUE(IsDriverStatusEvent(code)) << code;
-    for (UINT code : {DBT_DEVICEQUERYREMOVE, DBT_DEVICEQUERYREMOVEFAILED, DBT_DEVICEREMOVEPENDING,
-                      DBT_CONFIGCHANGED, DBT_QUERYCHANGECONFIG, DBT_CUSTOMEVENT})
-        EXPECT_FALSE(IsDriverStatusEvent(code)) << code;
 }
 
 }  // namespace

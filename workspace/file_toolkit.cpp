@@ -1,0 +1,90 @@
+#include "workspace/file_toolkit.h"
+
+#include <cstring>
+#include <vector>
+
+namespace vandrel {
+
+bool LoadRcData(HMODULE module, int id, ResourceBytes& bytes) {
+    HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
+    if (!resource) return false;
+    const DWORD size = ::SizeofResource(module, resource);
+    HGLOBAL loaded = ::LoadResource(module, resource);
+    if (!loaded) return false;
+    const void* data = ::LockResource(loaded);
+    if (!data || size == 0) return false;
+    bytes.data = data;
+    bytes.size = size;
+    return true;
+}
+
+bool WriteBytesToFile(const std::wstring& target, const ResourceBytes& bytes, DWORD attributes) {
+    UniqueFile file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
+    if (!file) return false;
+    // No flush: what the tool writes is read or run at once, from the cache, and deleted after use.
+    const char* data = static_cast<const char*>(bytes.data);
+    for (DWORD offset = 0; offset < bytes.size;) {
+        const DWORD block = bytes.size - offset < kFileBlockBytes ? bytes.size - offset : kFileBlockBytes;
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), data + offset, block, &written, nullptr) || written != block) return false;
+        offset += block;
+    }
+    return true;
+}
+
+UniqueFile OpenHoldingExactly(const std::wstring& path, const ResourceBytes& bytes) {
+    if (QueryFileSize(path) != bytes.size) return UniqueFile();
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return UniqueFile();
+    const char* expected = static_cast<const char*>(bytes.data);
+    std::vector<char> block(kFileBlockBytes);
+    DWORD offset = 0;
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.get(), block.data(), kFileBlockBytes, &read, nullptr)) return UniqueFile();
+        if (read == 0) return offset == bytes.size ? std::move(file) : UniqueFile();
+        if (read > bytes.size - offset || std::memcmp(block.data(), expected + offset, read) != 0) return UniqueFile();
+        offset += read;
+    }
+}
+
+uint64_t QueryFileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return ~uint64_t{0};
+    return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+bool IsExistingFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring WithTrailingBackslash(std::wstring folder) {
+    // Without it, "C:\dir*" would list the parent's entries that begin with "dir".
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring folder) {
+    if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    return folder;
+}
+
+void ForEachEntry(const std::wstring& folder, const std::function<void(const WIN32_FIND_DATAW& entry)>& visit) {
+    if (folder.empty()) return;  // "*" alone would list the current directory
+    WIN32_FIND_DATAW entry{};
+    UniqueFind find(::FindFirstFileW((WithTrailingBackslash(folder) + L"*").c_str(), &entry));
+    if (!find) return;
+    do {
+        if (std::wcscmp(entry.cFileName, L".") != 0 && std::wcscmp(entry.cFileName, L"..") != 0) visit(entry);
+    } while (::FindNextFileW(find.get(), &entry));
+}
+
+bool IsFolderEntry(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+bool IsLinkEntry(const WIN32_FIND_DATAW& entry) {
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+}  // namespace vandrel
