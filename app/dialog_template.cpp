@@ -15,7 +15,7 @@ const WORD* SkipStringOrOrdinal(const WORD* field) {
 }  // namespace
 
 std::wstring DialogTemplateCaption(UINT id) {
-    HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5) /* RT_DIALOG */);
+    HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), RT_DIALOG);
     HGLOBAL loaded = resource ? ::LoadResource(nullptr, resource) : nullptr;
     const auto* words = static_cast<const WORD*>(loaded ? ::LockResource(loaded) : nullptr);
     if (!words) return {};

@@ -23,7 +23,8 @@ public:
     // The template's caption in the user-interface language: the title without the version suffix.
     static std::wstring TemplateCaption();
 
-    // Enables or disables the run controls 1007, 1011, 1000, 1001 and 1004 together.
+    // Enables or disables the run controls together: Start Writing, Confirming FW version, the firmware
+    // path, Select and the hidden Open.
     void EnableRunControls(bool enable);
 
     // Starts a thread running proc(param); false when it could not be started. Tests replace it to

@@ -52,6 +52,8 @@ bool CVandrelDlg::PrepareRun() {
     CleanWorkspace();
     MarkPhase(kPhaseHousekeepingDone);
     GetRunFolder(true);
+    // Three look-alike images of random bytes beside each run, 256 KiB to 1 MiB each, so that the run
+    // folder is not the only place in the workspace that holds a firmware-like file.
     CreateDecoyImages(3, 1, 256, 1024);
     MarkPhase(kPhaseDecoysDone);
     firmwarePath_ = CWnd(GetDlgItem(IDC_FIRMWARE_PATH)).GetWindowText();

@@ -136,4 +136,14 @@ using UniqueBCryptAlgorithm = Unique<BCryptAlgorithmTraits>;
 using UniqueBCryptHash = Unique<BCryptHashTraits>;
 using UniqueView = Unique<ViewTraits>;
 
+// The two handles CreateProcessW hands back, owned from the moment the call returns.
+struct ProcessHandles {
+    ProcessHandles() = default;
+    explicit ProcessHandles(const PROCESS_INFORMATION& info)
+        : process(info.hProcess), thread(info.hThread), id(info.dwProcessId) {}
+    UniqueHandle process;
+    UniqueHandle thread;
+    DWORD id = 0;
+};
+
 }  // namespace vandrel

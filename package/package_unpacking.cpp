@@ -1,5 +1,6 @@
 #include "package/package_unpacking.h"
 
+#include <utility>
 #include <vector>
 
 #include "common/dispatching_wait.h"
@@ -34,12 +35,11 @@ UniqueHandle StartHidden(const std::wstring& commandLine, const std::wstring& fo
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process{};
+    PROCESS_INFORMATION info{};
     if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                          folder.c_str(), &startup, &process))
+                          folder.c_str(), &startup, &info))
         return UniqueHandle();
-    UniqueHandle thread(process.hThread);
-    return UniqueHandle(process.hProcess);
+    return std::move(ProcessHandles(info).process);
 }
 
 // The exit code of an ended process. A query that fails gives kUnknownExitCode, never 0: an

@@ -59,7 +59,7 @@ import -window root "$shots/main-dialog.png"
 echo "run: screenshot $shots/main-dialog.png"
 
 echo "run: pressing \"Start Writing\""
-remote click 1007
+remote click start-writing
 sleep 2
 import -window root "$shots/writing.png"
 echo "run: screenshot $shots/writing.png"
@@ -68,7 +68,7 @@ echo "run: the tool says: $result"
 remote lines | sed 's/^/run:   message list: /'
 
 echo "run: pressing \"Confirming FW version\""
-remote click 1011
+remote click confirm-version
 echo "run: the tool says: $(remote box)"
 echo "run: closing: $(remote close)"
 wait "$tool" 2>/dev/null || true

@@ -59,8 +59,8 @@ int RunAgainWithStandIn() {
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return 1;
-    const vandrel::UniqueHandle thread(process.hThread);
-    const vandrel::UniqueHandle child(process.hProcess);
+    const vandrel::ProcessHandles started(process);
+    const vandrel::UniqueHandle& child = started.process;
     DWORD code = 1;
     ::WaitForSingleObject(child.get(), INFINITE);
     return ::GetExitCodeProcess(child.get(), &code) ? static_cast<int>(code) : 1;

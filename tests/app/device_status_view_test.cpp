@@ -16,8 +16,8 @@ enum class Hint { Kept, Shown, Hidden };
 struct Case {
     DriverStatus status;
     bool buttonsEnabled;
-    Hint connectHint;  // 1014
-    Hint driverHint;   // 1015
+    Hint connectHint;  // IDC_CONNECT_HINT
+    Hint driverHint;   // IDC_DRIVER_HINT
     const wchar_t* line;
 };
 
@@ -37,8 +37,8 @@ bool Expected(Hint hint, bool before) { return hint == Hint::Kept ? before : hin
 
 // Puts buttons and hints into a known state: all on, or all off.
 void Prepare(StatusWindow& window, bool on) {
-    for (int id : {1007, 1011}) ::EnableWindow(window.item(id), on);
-    for (int id : {1014, 1015}) ::ShowWindow(window.item(id), on ? SW_SHOW : SW_HIDE);
+    for (int id : {IDC_START_WRITING, IDC_CONFIRM_VERSION}) ::EnableWindow(window.item(id), on);
+    for (int id : {IDC_CONNECT_HINT, IDC_DRIVER_HINT}) ::ShowWindow(window.item(id), on ? SW_SHOW : SW_HIDE);
 }
 
 TEST(StatusDisplay, EachStatusSetsButtonsHintsAndAddsItsSelectedLine) {
@@ -46,15 +46,15 @@ TEST(StatusDisplay, EachStatusSetsButtonsHintsAndAddsItsSelectedLine) {
         for (bool before : {true, false}) {
             SCOPED_TRACE(testing::Message() << "status " << static_cast<int>(c.status) << ", before " << before);
             StatusWindow window;
-            ::SendMessageW(window.item(1003), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[Driver] earlier line"));
+            ::SendMessageW(window.item(IDC_MESSAGE_LIST), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[Driver] earlier line"));
             Prepare(window, before);
 
             ApplyDriverStatus(window.get(), c.status, false);
 
-            EXPECT_EQ(c.buttonsEnabled, window.Enabled(1007));
-            EXPECT_EQ(c.buttonsEnabled, window.Enabled(1011));
-            EXPECT_EQ(Expected(c.connectHint, before), window.Visible(1014));
-            EXPECT_EQ(Expected(c.driverHint, before), window.Visible(1015));
+            EXPECT_EQ(c.buttonsEnabled, window.Enabled(IDC_START_WRITING));
+            EXPECT_EQ(c.buttonsEnabled, window.Enabled(IDC_CONFIRM_VERSION));
+            EXPECT_EQ(Expected(c.connectHint, before), window.Visible(IDC_CONNECT_HINT));
+            EXPECT_EQ(Expected(c.driverHint, before), window.Visible(IDC_DRIVER_HINT));
             EXPECT_EQ((std::vector<std::wstring>{L"[Driver] earlier line", c.line}), window.Lines());
             EXPECT_EQ(1, window.Selection());
         }
@@ -67,14 +67,14 @@ TEST(StatusDisplay, WhileBusyTheButtonsStayAsTheyAreButHintsAndLineChange) {
             SCOPED_TRACE(testing::Message() << "status " << static_cast<int>(c.status) << ", buttons " << buttonsOn);
             StatusWindow window;
             Prepare(window, true);
-            for (int id : {1007, 1011}) ::EnableWindow(window.item(id), buttonsOn);
+            for (int id : {IDC_START_WRITING, IDC_CONFIRM_VERSION}) ::EnableWindow(window.item(id), buttonsOn);
 
             ApplyDriverStatus(window.get(), c.status, true);
 
-            EXPECT_EQ(buttonsOn, window.Enabled(1007));
-            EXPECT_EQ(buttonsOn, window.Enabled(1011));
-            EXPECT_EQ(Expected(c.connectHint, true), window.Visible(1014));
-            EXPECT_EQ(Expected(c.driverHint, true), window.Visible(1015));
+            EXPECT_EQ(buttonsOn, window.Enabled(IDC_START_WRITING));
+            EXPECT_EQ(buttonsOn, window.Enabled(IDC_CONFIRM_VERSION));
+            EXPECT_EQ(Expected(c.connectHint, true), window.Visible(IDC_CONNECT_HINT));
+            EXPECT_EQ(Expected(c.driverHint, true), window.Visible(IDC_DRIVER_HINT));
             EXPECT_EQ(std::vector<std::wstring>{c.line}, window.Lines());
         }
     }
@@ -103,10 +103,10 @@ TEST(StatusDisplay, FirstShowingSetsControlsForTwoThreeAndFourOnlyAndWritesNoLin
 
             const bool silent = c.status == DriverStatus::NoDriverNoDevice ||
                                 c.status == DriverStatus::DeviceWithoutDriver;
-            EXPECT_EQ(silent ? before : c.buttonsEnabled, window.Enabled(1007));
-            EXPECT_EQ(silent ? before : c.buttonsEnabled, window.Enabled(1011));
-            EXPECT_EQ(Expected(c.connectHint, before), window.Visible(1014));
-            EXPECT_EQ(Expected(c.driverHint, before), window.Visible(1015));
+            EXPECT_EQ(silent ? before : c.buttonsEnabled, window.Enabled(IDC_START_WRITING));
+            EXPECT_EQ(silent ? before : c.buttonsEnabled, window.Enabled(IDC_CONFIRM_VERSION));
+            EXPECT_EQ(Expected(c.connectHint, before), window.Visible(IDC_CONNECT_HINT));
+            EXPECT_EQ(Expected(c.driverHint, before), window.Visible(IDC_DRIVER_HINT));
             EXPECT_TRUE(window.Lines().empty());
         }
     }

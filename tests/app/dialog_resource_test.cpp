@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "tests/support/window_driver.h"
+#include "resources/resource.h"
 
 namespace vandrel {
 namespace {
@@ -50,7 +51,7 @@ const WORD* AlignToDword(const WORD* p) {
 bool ReadTemplate(WORD language, Template& t) {
     UniqueModule tool(::LoadLibraryExW((test::BinFolder() + L"Vandrel.exe").c_str(), nullptr,
                                        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-    HRSRC resource = tool ? ::FindResourceExW(tool.get(), MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(102), language) : nullptr;
+    HRSRC resource = tool ? ::FindResourceExW(tool.get(), RT_DIALOG, MAKEINTRESOURCEW(IDD_VANDREL_DIALOG), language) : nullptr;
     HGLOBAL loaded = resource ? ::LoadResource(tool.get(), resource) : nullptr;
     const auto* words = static_cast<const WORD*>(loaded ? ::LockResource(loaded) : nullptr);
     if (!words || words[0] != 1 || words[1] != 0xFFFF) return false;
@@ -129,20 +130,20 @@ TEST(DialogTemplate, English) {
     EXPECT_EQ(FW_NORMAL, t.weight);
     EXPECT_EQ(L"??", t.face);
     ExpectControls(t, {
-        {1005, L"Static", L"Firmware:", true, 12, 9, 37, 8},
-        {1000, L"Edit", L"", true, 54, 7, 207, 13},
-        {1001, L"Button", L"Select", true, 272, 7, 50, 14},
-        {1002, L"Edit", L"", false, 54, 32, 207, 13},
-        {1006, L"Static", L"Loader:", false, 7, 33, 44, 10},
-        {1004, L"Button", L"Open", false, 272, 33, 50, 14},
-        {1007, L"Button", L"Start Writing", true, 149, 38, 50, 28},
-        {1008, L"Button", L"WriteMac", false, 300, 17, 50, 28},
-        {1009, L"Button", L"FW Version Check", false, 103, 37, 48, 27},
-        {1003, L"ListBox", L"", false, 7, 73, 343, 13},
-        {1013, L"Static", L"Writing ...", false, 7, 62, 33, 10},
-        {1014, L"Static", L" Please connect the transmitter.", true, 113, 89, 177, 8},
-        {1015, L"Static", L"Please install USB drivers", true, 116, 99, 113, 8},
-        {1011, L"Button", L"Confirming FW version", true, 274, 25, 58, 28},
+        {IDC_FIRMWARE_LABEL, L"Static", L"Firmware:", true, 12, 9, 37, 8},
+        {IDC_FIRMWARE_PATH, L"Edit", L"", true, 54, 7, 207, 13},
+        {IDC_SELECT, L"Button", L"Select", true, 272, 7, 50, 14},
+        {IDC_LOADER_PATH, L"Edit", L"", false, 54, 32, 207, 13},
+        {IDC_LOADER_LABEL, L"Static", L"Loader:", false, 7, 33, 44, 10},
+        {IDC_OPEN, L"Button", L"Open", false, 272, 33, 50, 14},
+        {IDC_START_WRITING, L"Button", L"Start Writing", true, 149, 38, 50, 28},
+        {IDC_WRITE_MAC, L"Button", L"WriteMac", false, 300, 17, 50, 28},
+        {IDC_FW_VERSION_CHECK, L"Button", L"FW Version Check", false, 103, 37, 48, 27},
+        {IDC_MESSAGE_LIST, L"ListBox", L"", false, 7, 73, 343, 13},
+        {IDC_WRITING_LABEL, L"Static", L"Writing ...", false, 7, 62, 33, 10},
+        {IDC_CONNECT_HINT, L"Static", L" Please connect the transmitter.", true, 113, 89, 177, 8},
+        {IDC_DRIVER_HINT, L"Static", L"Please install USB drivers", true, 116, 99, 113, 8},
+        {IDC_CONFIRM_VERSION, L"Button", L"Confirming FW version", true, 274, 25, 58, 28},
     });
 }
 
@@ -155,20 +156,20 @@ TEST(DialogTemplate, Japanese) {
     EXPECT_EQ(300, t.weight);
     EXPECT_EQ(L"Yu Gothic UI Light", t.face);
     ExpectControls(t, {
-        {1005, L"Static", L"ファームウエア:", true, 12, 9, 61, 8},
-        {1000, L"Edit", L"", true, 69, 7, 192, 13},
-        {1001, L"Button", L"選択", true, 272, 7, 50, 14},
-        {1002, L"Edit", L"", false, 54, 32, 207, 13},
-        {1006, L"Static", L"Loader:", false, 7, 33, 44, 10},
-        {1004, L"Button", L"Open", false, 271, 29, 50, 14},
-        {1007, L"Button", L"書込開始", true, 149, 38, 50, 28},
-        {1008, L"Button", L"WriteMac", false, 300, 24, 50, 28},
-        {1009, L"Button", L"FW Version Check", false, 103, 37, 48, 27},
-        {1003, L"ListBox", L"", false, 7, 73, 343, 13},
-        {1013, L"Static", L"書込中...", false, 7, 65, 31, 8},
-        {1014, L"Static", L"送信機を接続してください", true, 85, 89, 183, 9},
-        {1015, L"Static", L"USBドライバーをインストールしてください", true, 83, 99, 155, 9},
-        {1011, L"Button", L"バージョン確認", true, 273, 25, 58, 28},
+        {IDC_FIRMWARE_LABEL, L"Static", L"ファームウエア:", true, 12, 9, 61, 8},
+        {IDC_FIRMWARE_PATH, L"Edit", L"", true, 69, 7, 192, 13},
+        {IDC_SELECT, L"Button", L"選択", true, 272, 7, 50, 14},
+        {IDC_LOADER_PATH, L"Edit", L"", false, 54, 32, 207, 13},
+        {IDC_LOADER_LABEL, L"Static", L"Loader:", false, 7, 33, 44, 10},
+        {IDC_OPEN, L"Button", L"Open", false, 271, 29, 50, 14},
+        {IDC_START_WRITING, L"Button", L"書込開始", true, 149, 38, 50, 28},
+        {IDC_WRITE_MAC, L"Button", L"WriteMac", false, 300, 24, 50, 28},
+        {IDC_FW_VERSION_CHECK, L"Button", L"FW Version Check", false, 103, 37, 48, 27},
+        {IDC_MESSAGE_LIST, L"ListBox", L"", false, 7, 73, 343, 13},
+        {IDC_WRITING_LABEL, L"Static", L"書込中...", false, 7, 65, 31, 8},
+        {IDC_CONNECT_HINT, L"Static", L"送信機を接続してください", true, 85, 89, 183, 9},
+        {IDC_DRIVER_HINT, L"Static", L"USBドライバーをインストールしてください", true, 83, 99, 155, 9},
+        {IDC_CONFIRM_VERSION, L"Button", L"バージョン確認", true, 273, 25, 58, 28},
     });
 }
 
@@ -176,16 +177,16 @@ TEST(DialogTemplate, MessageListAndPathBoxStyles) {
     Template t;
     ASSERT_TRUE(ReadTemplate(MAKELANGID(LANG_ENGLISH, SUBLANG_NEUTRAL), t));
     for (const auto& [id, c] : t.controls) {
-        if (id == 1003) {
+        if (id == IDC_MESSAGE_LIST) {
             const DWORD wanted = LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | WS_VSCROLL | WS_BORDER;
             EXPECT_EQ(wanted, c.style & wanted);
             EXPECT_FALSE(c.style & LBS_SORT) << "lines stay in the order they were added";
         }
-        if (id == 1000) {
+        if (id == IDC_FIRMWARE_PATH) {
             const DWORD wanted = ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
             EXPECT_EQ(wanted, c.style & wanted);
         }
-        if (id == 1007 || id == 1011) {
+        if (id == IDC_START_WRITING || id == IDC_CONFIRM_VERSION) {
             EXPECT_TRUE(c.style & BS_MULTILINE) << id;
         }
     }

@@ -5,11 +5,13 @@
 #include <thread>
 
 #include "app/vandrel_dlg.h"
+#include "common/scope_exit.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "tests/support/window_driver.h"
 #include "workspace/secure_workspace.h"
+#include "resources/resource.h"
 
 namespace vandrel {
 namespace {
@@ -33,7 +35,7 @@ HWND WaitForOwnDialog() {
     HWND window = nullptr;
     WaitFor([&] {
         for (HWND w : TopLevelWindows(::GetCurrentProcessId()))
-            if (::GetDlgItem(w, 1007) && IsShown(w)) window = w;
+            if (::GetDlgItem(w, IDC_START_WRITING) && IsShown(w)) window = w;
         return window != nullptr;
     });
     return window;
@@ -67,10 +69,10 @@ TEST(WriteStart, AWorkerThatCannotStartLeavesTheDialogIdleAndTellsTheUser) {
     std::thread user([&] {
         const HWND window = WaitForOwnDialog();
         if (!window) return;
-        ::SendMessageW(::GetDlgItem(window, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(image.c_str()));
-        Click(window, 1007);
+        ::SendMessageW(::GetDlgItem(window, IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(image.c_str()));
+        Click(window, IDC_START_WRITING);
         if (WaitForMessageBox(::GetCurrentProcessId(), &box, 30000, window)) {
-            selectEnabled = IsEnabled(::GetDlgItem(window, 1001));
+            selectEnabled = IsEnabled(::GetDlgItem(window, IDC_SELECT));
             imagesLeft = ImagesIn(GetRunFolder(false));
             DismissMessageBox(box.window);
         }
@@ -101,6 +103,7 @@ TEST(WriteStart, AWorkerThatFindsOnlyADeviceOfAnotherProductWritesNothing) {
 
     HeldWorker worker;
     held = &worker;
+    const ScopeExit forget([] { held = nullptr; });
     CVandrelDlg dialog;
     dialog.SetThreadStarter(HoldWorkerStart);
     MessageBoxInfo box;
@@ -109,15 +112,15 @@ TEST(WriteStart, AWorkerThatFindsOnlyADeviceOfAnotherProductWritesNothing) {
     std::thread user([&] {
         const HWND window = WaitForOwnDialog();
         if (!window) return;
-        ::SendMessageW(::GetDlgItem(window, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(package.c_str()));
-        Click(window, 1007);
+        ::SendMessageW(::GetDlgItem(window, IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(package.c_str()));
+        Click(window, IDC_START_WRITING);
         // The image for version 1 is prepared; before the worker scans, that device gives way to another.
         if (::WaitForSingleObject(worker.requested.get(), 60000) == WAIT_OBJECT_0) {
             devices.Unplug(versionOne);
             versionTwo = devices.Plug(L"--pid 0x110F --upgrade-ms 200");
             AfxBeginThread(worker.proc, worker.param, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
             if (WaitForMessageBox(::GetCurrentProcessId(), &box, 60000, window)) {
-                lines = ListBoxLines(::GetDlgItem(window, 1003));
+                lines = ListBoxLines(::GetDlgItem(window, IDC_MESSAGE_LIST));
                 DismissMessageBox(box.window);
                 WaitFor([&] { return !::IsWindow(box.window); });
             }
@@ -126,7 +129,6 @@ TEST(WriteStart, AWorkerThatFindsOnlyADeviceOfAnotherProductWritesNothing) {
     });
     dialog.DoModal();
     user.join();
-    held = nullptr;
 
     EXPECT_EQ(L"Write failed", box.text);
     ASSERT_FALSE(lines.empty());

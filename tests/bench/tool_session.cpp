@@ -1,4 +1,5 @@
 #include "tests/bench/tool_session.h"
+#include "resources/resource.h"
 
 #include <psapi.h>
 
@@ -11,7 +12,7 @@ bool StartTool(ToolSession& tool) {
 }
 
 void SetFirmwarePath(const ToolSession& tool, const std::wstring& path) {
-    ::SendMessageW(::GetDlgItem(tool.dialog, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ::SendMessageW(::GetDlgItem(tool.dialog, IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
 }
 
 bool WaitForResult(const ToolSession& tool, DWORD timeoutMs, std::wstring* text) {

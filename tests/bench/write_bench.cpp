@@ -32,6 +32,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "tests/support/window_driver.h"
+#include "resources/resource.h"
 
 using namespace vandrel;
 using namespace vandrel::test;
@@ -206,7 +207,7 @@ const Phase kToolRowEnds[ToolRun::kRows] = {
 bool MeasureToolRun(const ToolSession& tool, const ToolMarks& marks, const std::wstring& package, ToolRun& run) {
     SetFirmwarePath(tool, package);
     AnswerWatch watch(tool.dialog);
-    Click(tool.dialog, 1007);
+    Click(tool.dialog, IDC_START_WRITING);
     MessageBoxInfo box;
     const bool shown = WaitForMessageBox(tool.process->id(), &box, 600000);
     const int64_t boxSeen = Now();
@@ -327,7 +328,7 @@ int Memory(uint32_t mib) {
     PluggedDevices devices;
     if (!StartTool(tool) || devices.Plug(L"--upgrade-ms 200").empty()) return 1;
     SetFirmwarePath(tool, image);
-    Click(tool.dialog, 1007);
+    Click(tool.dialog, IDC_START_WRITING);
     std::wstring result;
     const bool finished = WaitForResult(tool, 600000, &result);
     PROCESS_MEMORY_COUNTERS_EX counters{};

@@ -19,6 +19,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "tests/workspace/workspace_test_support.h"
+#include "resources/resource.h"
 
 using namespace vandrel::test;
 
@@ -65,7 +66,7 @@ void RunOnce(ToolSession& tool, const std::wstring& package, PluggedDevices& dev
     device = devices.Plug(L"--pid 0x110B --upgrade-ms 300");
     const ULONGLONG start = ::GetTickCount64();
     SetFirmwarePath(tool, package);
-    Click(tool.dialog, 1007);
+    Click(tool.dialog, IDC_START_WRITING);
     std::wstring result;
     const bool finished = WaitForResult(tool, 120000, &result);
     const double seconds = static_cast<double>(::GetTickCount64() - start) / 1000.0;

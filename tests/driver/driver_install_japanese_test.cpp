@@ -17,10 +17,9 @@ TEST(DriverInstallJapanese, AMissingToolShowsTheJapaneseBox) {
     ASSERT_TRUE(workspace.moved());
     StatusWindow dialog;
     RecordingOutput output;
-    const DriverPackageExtractor previous = SetDriverPackageExtractor(&FailingExtractor);
+    const SeamOverride<DriverPackageExtractor> failing(&SetDriverPackageExtractor, &FailingExtractor);
 
     EXPECT_FALSE(PreUninstallDriver(dialog.get(), output));
-    SetDriverPackageExtractor(previous);
 
     ASSERT_EQ(1u, output.boxes.size());
     EXPECT_EQ(L"ファイルが違います。", output.boxes[0].text);

@@ -36,10 +36,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(workspace.moved()) << "could not move the workspace base folder aside";
         ASSERT_TRUE(UnplugAllVirtualDevices());
-        previous_ = SetDriverPackageExtractor(&CopyingExtractor);
     }
     void TearDown() override {
-        SetDriverPackageExtractor(previous_);
         EndStartedDriverTools();  // a hanging tool holds files of the workspace
     }
 
@@ -54,8 +52,7 @@ protected:
     StatusWindow dialog;
     RecordingOutput output;
 
-private:
-    DriverPackageExtractor previous_ = nullptr;
+    SeamOverride<DriverPackageExtractor> extractor{&SetDriverPackageExtractor, &CopyingExtractor};
 };
 
 TEST_F(DriverInstallTest, PreInstallAddsTheServiceAndPreUninstallRemovesItAndUnbindsTheRockchipDevices) {

@@ -54,15 +54,15 @@ TEST_F(DriverStatusTest, PlugAndUnplugMoveBetweenWaitingAndReady) {
     const std::wstring id = devices.Plug();
     ASSERT_FALSE(id.empty());
     EXPECT_EQ(L"[Status] RockUSB is correctly bound. Ready.", QueryAndShow());
-    EXPECT_TRUE(window.Enabled(1007));
-    EXPECT_TRUE(window.Enabled(1011));
+    EXPECT_TRUE(window.Enabled(IDC_START_WRITING));
+    EXPECT_TRUE(window.Enabled(IDC_CONFIRM_VERSION));
 
     ASSERT_TRUE(devices.Unplug(id));
     EXPECT_EQ(DriverStatus::DriverWithoutDevice, QueryDriverStatus());
     ApplyDriverStatus(window.get(), DriverStatus::DriverWithoutDevice, false);
-    EXPECT_FALSE(window.Enabled(1007));
-    EXPECT_TRUE(window.Visible(1014));
-    EXPECT_FALSE(window.Visible(1015));
+    EXPECT_FALSE(window.Enabled(IDC_START_WRITING));
+    EXPECT_TRUE(window.Visible(IDC_CONNECT_HINT));
+    EXPECT_FALSE(window.Visible(IDC_DRIVER_HINT));
 }
 
 TEST_F(DriverStatusTest, ADevicePluggedBeforeTheServiceStaysUnboundUntilPluggedAgain) {
@@ -73,9 +73,9 @@ TEST_F(DriverStatusTest, ADevicePluggedBeforeTheServiceStaysUnboundUntilPluggedA
 
     EXPECT_EQ(L"[Status] RockUSB driver is installed and a device is present, but it is not bound to 'rockusb'.",
               QueryAndShow());
-    EXPECT_FALSE(window.Enabled(1007));
-    EXPECT_FALSE(window.Visible(1014));
-    EXPECT_TRUE(window.Visible(1015));
+    EXPECT_FALSE(window.Enabled(IDC_START_WRITING));
+    EXPECT_FALSE(window.Visible(IDC_CONNECT_HINT));
+    EXPECT_TRUE(window.Visible(IDC_DRIVER_HINT));
 
     ASSERT_TRUE(devices.Unplug(early));
     ASSERT_FALSE(devices.Plug().empty());

@@ -8,6 +8,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/window_driver.h"
 #include "workspace/secure_workspace.h"
+#include "resources/resource.h"
 
 namespace vandrel::test {
 
@@ -23,13 +24,13 @@ HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, in
 StatusWindow::StatusWindow() {
     window_ = ::CreateWindowExW(0, L"STATIC", L"status test", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                                 nullptr, nullptr, nullptr);
-    Child(window_, L"BUTTON", L"Start Writing", BS_PUSHBUTTON, 1007, 10);
-    Child(window_, L"BUTTON", L"Confirming FW version", BS_PUSHBUTTON, 1011, 40);
-    Child(window_, L"STATIC", L" Please connect the transmitter.", 0, 1014, 70);
-    Child(window_, L"STATIC", L"Please install USB drivers", 0, 1015, 100);
+    Child(window_, L"BUTTON", L"Start Writing", BS_PUSHBUTTON, IDC_START_WRITING, 10);
+    Child(window_, L"BUTTON", L"Confirming FW version", BS_PUSHBUTTON, IDC_CONFIRM_VERSION, 40);
+    Child(window_, L"STATIC", L" Please connect the transmitter.", 0, IDC_CONNECT_HINT, 70);
+    Child(window_, L"STATIC", L"Please install USB drivers", 0, IDC_DRIVER_HINT, 100);
     // Unsorted like the dialog's message list, so lines stay in the order they were added.
     ::CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | WS_VSCROLL | LBS_NOTIFY, 10, 130, 300, 100, window_,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(1003)), nullptr, nullptr);
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MESSAGE_LIST)), nullptr, nullptr);
 }
 
 StatusWindow::~StatusWindow() {
@@ -38,8 +39,8 @@ StatusWindow::~StatusWindow() {
 
 bool StatusWindow::Visible(int id) const { return (::GetWindowLongW(item(id), GWL_STYLE) & WS_VISIBLE) != 0; }
 bool StatusWindow::Enabled(int id) const { return (::GetWindowLongW(item(id), GWL_STYLE) & WS_DISABLED) == 0; }
-std::vector<std::wstring> StatusWindow::Lines() const { return ListBoxLines(item(1003)); }
-int StatusWindow::Selection() const { return static_cast<int>(::SendMessageW(item(1003), LB_GETCURSEL, 0, 0)); }
+std::vector<std::wstring> StatusWindow::Lines() const { return ListBoxLines(item(IDC_MESSAGE_LIST)); }
+int StatusWindow::Selection() const { return static_cast<int>(::SendMessageW(item(IDC_MESSAGE_LIST), LB_GETCURSEL, 0, 0)); }
 
 std::wstring X64BinFolder() { return BinFolder() + L"..\\x64\\bin\\"; }
 
@@ -90,23 +91,6 @@ int EndStartedDriverTools() {
         }
     }
     return ended;
-}
-
-SavedWorkspace::SavedWorkspace() : base_(GetWorkspaceBaseFolder()) {
-    const std::wstring folder = base_.substr(0, base_.size() - 1);
-    saved_ = folder + L".saved-" + NewNameDigits();
-    moved_ = ::MoveFileW(folder.c_str(), saved_.c_str()) != FALSE;
-    GetWorkspaceBaseFolder();  // made again, empty
-}
-
-SavedWorkspace::~SavedWorkspace() {
-    if (!moved_) return;
-    // A driver tool that has just ended may still hold the folder as its working directory for a moment.
-    const std::wstring folder = base_.substr(0, base_.size() - 1);
-    WaitFor([&] {
-        RemoveTree(base_);
-        return ::MoveFileW(saved_.c_str(), folder.c_str()) != FALSE;
-    }, 5000);
 }
 
 std::wstring NativeDriversFolder() {

@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "tests/support/recording_output.h"
+#include "tests/workspace/workspace_test_support.h"
 
 namespace vandrel::test {
 
-// A hidden top-level window holding what the status display touches: buttons 1007 and 1011, hints
-// 1014 and 1015 (all enabled and visible at first, as in the dialog template) and list box 1003.
+// A hidden top-level window holding what the status display touches: the Start Writing and Confirming
+// FW version buttons, the two hints (all enabled and visible at first, as in the dialog template) and
+// the message list.
 class StatusWindow {
 public:
     StatusWindow();
@@ -59,23 +61,6 @@ private:
 // Ends the driver_x64.exe processes that this process started (found by parent process id) and waits
 // for them; the number ended.
 int EndStartedDriverTools();
-
-// The real workspace base folder moved aside for the object's lifetime, so a test starts with an empty
-// one and leaves what was there untouched.
-class SavedWorkspace {
-public:
-    SavedWorkspace();
-    ~SavedWorkspace();
-    SavedWorkspace(const SavedWorkspace&) = delete;
-    SavedWorkspace& operator=(const SavedWorkspace&) = delete;
-    bool moved() const { return moved_; }
-    const std::wstring& base() const { return base_; }
-
-private:
-    std::wstring base_;
-    std::wstring saved_;
-    bool moved_ = false;
-};
 
 // The native system32\drivers folder as this process reaches it (through Sysnative from a 32-bit one).
 std::wstring NativeDriversFolder();

@@ -9,6 +9,7 @@
 #include "tests/e2e/tool_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
+#include "resources/resource.h"
 
 namespace vandrel::test {
 namespace {
@@ -20,11 +21,11 @@ TEST_F(DialogTest, ShowsTheEnglishCaptionsWithTheVersionInTheTitle) {
     EXPECT_EQ(L"Quorra2 Transmitter Update Tool v1.8.0.0", WindowText(dialog_));
     struct Expected { int id; const wchar_t* caption; bool shown; };
     const Expected controls[] = {
-        {1005, L"Firmware:", true}, {1000, L"", true}, {1001, L"Select", true},
-        {1002, L"", false}, {1006, L"Loader:", false}, {1004, L"Open", false},
-        {1007, L"Start Writing", true}, {1008, L"WriteMac", false}, {1009, L"FW Version Check", false},
-        {1003, L"", false}, {1013, L"Writing ...", false},
-        {1011, L"Confirming FW version", true},
+        {IDC_FIRMWARE_LABEL, L"Firmware:", true}, {IDC_FIRMWARE_PATH, L"", true}, {IDC_SELECT, L"Select", true},
+        {IDC_LOADER_PATH, L"", false}, {IDC_LOADER_LABEL, L"Loader:", false}, {IDC_OPEN, L"Open", false},
+        {IDC_START_WRITING, L"Start Writing", true}, {IDC_WRITE_MAC, L"WriteMac", false}, {IDC_FW_VERSION_CHECK, L"FW Version Check", false},
+        {IDC_MESSAGE_LIST, L"", false}, {IDC_WRITING_LABEL, L"Writing ...", false},
+        {IDC_CONFIRM_VERSION, L"Confirming FW version", true},
     };
     for (const Expected& c : controls) {
         HWND control = Control(c.id);
@@ -33,9 +34,9 @@ TEST_F(DialogTest, ShowsTheEnglishCaptionsWithTheVersionInTheTitle) {
         EXPECT_EQ(c.shown, IsShown(control)) << c.id;
     }
     // The hints follow the device status, which the driver tests cover.
-    EXPECT_EQ(L" Please connect the transmitter.", WindowText(Control(1014)));
-    EXPECT_EQ(L"Please install USB drivers", WindowText(Control(1015)));
-    HWND bar = Control(12345);
+    EXPECT_EQ(L" Please connect the transmitter.", WindowText(Control(IDC_CONNECT_HINT)));
+    EXPECT_EQ(L"Please install USB drivers", WindowText(Control(IDC_DRIVER_HINT)));
+    HWND bar = Control(IDC_PROGRESS);
     ASSERT_NE(nullptr, bar) << "the progress bar is made at initialisation";
     EXPECT_FALSE(IsShown(bar));
 }
@@ -43,8 +44,8 @@ TEST_F(DialogTest, ShowsTheEnglishCaptionsWithTheVersionInTheTitle) {
 TEST_F(DialogTest, ProgressBarLiesEightPixelsBelowTheMessageListAndAsWide) {
     ASSERT_TRUE(Start());
     RECT list{}, bar{};
-    ::GetWindowRect(Control(1003), &list);
-    ::GetWindowRect(Control(12345), &bar);
+    ::GetWindowRect(Control(IDC_MESSAGE_LIST), &list);
+    ::GetWindowRect(Control(IDC_PROGRESS), &bar);
     EXPECT_EQ(list.left, bar.left);
     EXPECT_EQ(list.right, bar.right);
     EXPECT_EQ(list.bottom + 8, bar.top);
@@ -55,7 +56,7 @@ TEST_F(DialogTest, TitleIsTheBareCaptionWithoutVersionInformation) {
     tool_ = std::make_unique<Process>(BinFolder() + L"variants\\without_version\\Vandrel.exe");
     ASSERT_TRUE(WaitFor([&] {
         for (HWND w : TopLevelWindows(tool_->id()))
-            if (::GetDlgItem(w, 1007) && IsShown(w)) dialog_ = w;
+            if (::GetDlgItem(w, IDC_START_WRITING) && IsShown(w)) dialog_ = w;
         return dialog_ != nullptr;
     }));
     EXPECT_EQ(L"Quorra2 Transmitter Update Tool", WindowText(dialog_));
@@ -110,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, EndingTest, ::testing::Values(WM_CLOSE, WM_COMMAN
 
 TEST_F(DialogTest, ProgressDisplayRunsBetweenStartAndStopMessages) {
     ASSERT_TRUE(Start());
-    HWND bar = Control(12345), label = Control(1013);
+    HWND bar = Control(IDC_PROGRESS), label = Control(IDC_WRITING_LABEL);
     auto position = [&] {
         DWORD_PTR pos = 0;
         ::SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &pos);

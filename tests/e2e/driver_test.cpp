@@ -7,6 +7,7 @@
 #include "tests/e2e/tool_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
+#include "resources/resource.h"
 
 namespace vandrel::test {
 namespace {
@@ -48,20 +49,20 @@ TEST_F(DriverTest, StartInstallsTheDriverTheDisplayFollowsTheDeviceAndCloseRemov
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ(L"[Driver] Pre-install succeeded.", lines[0]);
     EXPECT_EQ(kNoDevice, lines[1]);
-    EXPECT_FALSE(IsEnabled(Control(1007)));
-    EXPECT_FALSE(IsEnabled(Control(1011)));
-    EXPECT_TRUE(IsShown(Control(1014)));
-    EXPECT_FALSE(IsShown(Control(1015)));
+    EXPECT_FALSE(IsEnabled(Control(IDC_START_WRITING)));
+    EXPECT_FALSE(IsEnabled(Control(IDC_CONFIRM_VERSION)));
+    EXPECT_TRUE(IsShown(Control(IDC_CONNECT_HINT)));
+    EXPECT_FALSE(IsShown(Control(IDC_DRIVER_HINT)));
 
     const std::wstring device = devices_.Plug();
     ASSERT_FALSE(device.empty());
-    EXPECT_TRUE(WaitFor([&] { return IsEnabled(Control(1007)) && LastLineIs(kReady); }));
-    EXPECT_TRUE(IsEnabled(Control(1011)));
-    EXPECT_FALSE(IsShown(Control(1014)));
-    EXPECT_FALSE(IsShown(Control(1015)));
+    EXPECT_TRUE(WaitFor([&] { return IsEnabled(Control(IDC_START_WRITING)) && LastLineIs(kReady); }));
+    EXPECT_TRUE(IsEnabled(Control(IDC_CONFIRM_VERSION)));
+    EXPECT_FALSE(IsShown(Control(IDC_CONNECT_HINT)));
+    EXPECT_FALSE(IsShown(Control(IDC_DRIVER_HINT)));
 
     ASSERT_TRUE(devices_.Unplug(device));
-    EXPECT_TRUE(WaitFor([&] { return !IsEnabled(Control(1007)) && LastLineIs(kNoDevice); }));
+    EXPECT_TRUE(WaitFor([&] { return !IsEnabled(Control(IDC_START_WRITING)) && LastLineIs(kNoDevice); }));
 
     CloseAndExpectExit();
     EXPECT_FALSE(RockusbServiceExists()) << "the close takes the driver out";

@@ -4,6 +4,7 @@
 #include "tests/e2e/tool_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
+#include "resources/resource.h"
 
 namespace vandrel::test {
 namespace {
@@ -15,8 +16,8 @@ TEST_F(JapaneseDialogTest, ShowsTheJapaneseTemplateWithTheVersionInTheTitle) {
     ASSERT_TRUE(Start());
     EXPECT_EQ(L" Quorra2 Transmitter Update Tool v1.8.0.0", WindowText(dialog_));
     const std::pair<int, const wchar_t*> captions[] = {
-        {1005, L"ファームウエア:"}, {1001, L"選択"}, {1007, L"書込開始"}, {1013, L"書込中..."},
-        {1014, L"送信機を接続してください"}, {1015, L"USBドライバーをインストールしてください"}, {1011, L"バージョン確認"},
+        {IDC_FIRMWARE_LABEL, L"ファームウエア:"}, {IDC_SELECT, L"選択"}, {IDC_START_WRITING, L"書込開始"}, {IDC_WRITING_LABEL, L"書込中..."},
+        {IDC_CONNECT_HINT, L"送信機を接続してください"}, {IDC_DRIVER_HINT, L"USBドライバーをインストールしてください"}, {IDC_CONFIRM_VERSION, L"バージョン確認"},
     };
     for (const auto& [id, caption] : captions) EXPECT_EQ(caption, WindowText(Control(id))) << id;
 }
@@ -38,7 +39,7 @@ TEST_F(JapaneseDialogTest, ResultAndEmptyPathMessagesAreJapaneseWhileTheOthersSt
     ASSERT_FALSE(devices.Plug(L"--upgrade-ms 200").empty());
 
     auto startWriting = [&] {
-        Click(dialog_, 1007);
+        Click(dialog_, IDC_START_WRITING);
         MessageBoxInfo box;
         EXPECT_TRUE(WaitForMessageBox(tool_->id(), &box, 60000));
         DismissMessageBox(box.window);
@@ -49,15 +50,15 @@ TEST_F(JapaneseDialogTest, ResultAndEmptyPathMessagesAreJapaneseWhileTheOthersSt
 
     TempDir folder;
     ASSERT_TRUE(WriteFileBytes(folder / L"fw.zip", "zip"));
-    ::SendMessageW(Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"fw.zip").c_str()));
+    ::SendMessageW(Control(IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"fw.zip").c_str()));
     EXPECT_EQ(L"Unsupported firmware format.", startWriting().text);
 
     ASSERT_TRUE(WriteFileBytes(folder / L"empty.img", ""));
-    ::SendMessageW(Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"empty.img").c_str()));
+    ::SendMessageW(Control(IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"empty.img").c_str()));
     EXPECT_EQ(L"ファームウェアイメージが空です（0 バイト）。書込は行われませんでした。", startWriting().text);
 
     ASSERT_TRUE(WriteFileBytes(folder / L"fw.img", std::string(5000, 'j')));
-    ::SendMessageW(Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"fw.img").c_str()));
+    ::SendMessageW(Control(IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"fw.img").c_str()));
     const MessageBoxInfo result = startWriting();
     EXPECT_EQ(L"Message", result.caption);
     EXPECT_EQ(L"書込成功", result.text);

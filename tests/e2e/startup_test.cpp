@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "resources/resource.h"
 #include "tests/e2e/tool_fixture.h"
 #include "tests/support/resource_patch.h"
 #include "tests/support/temp_dir.h"
@@ -92,7 +93,7 @@ TEST_P(BrokenLibraryTest, ShowsWhyInTraditionalChineseAndExitsWithOne) {
             bytes = ReadFileBytes(BinFolder() + std::wstring(relative.begin(), relative.end()));
             ASSERT_FALSE(bytes.empty());
         }
-        ASSERT_TRUE(CopyWithRcData(ToolPath(), variant, 132, bytes));
+        ASSERT_TRUE(CopyWithRcData(ToolPath(), variant, IDR_RKUPGRADE_DLL, bytes));
     }
 
     Process tool(variant);
@@ -127,7 +128,7 @@ void PrintTo(const BrokenLibraryCase& c, std::ostream* out) { *out << c.name; }
 TEST_F(StartupTest, LibraryLackingAnEntryPointIsRefusedButTheDialogStays) {
     TempDir folder;
     const std::wstring variant = folder / L"Vandrel.exe";
-    ASSERT_TRUE(CopyWithRcData(ToolPath(), variant, 132, ReadFileBytes(BinFolder() + L"fake_rkupgrade_partial.dll")));
+    ASSERT_TRUE(CopyWithRcData(ToolPath(), variant, IDR_RKUPGRADE_DLL, ReadFileBytes(BinFolder() + L"fake_rkupgrade_partial.dll")));
 
     tool_ = std::make_unique<Process>(variant);
     MessageBoxInfo box;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/support/window_driver.h"
+#include "resources/resource.h"
 
 namespace vandrel::test {
 
@@ -19,7 +20,7 @@ protected:
     // Sends the close request and expects the process to end normally.
     void CloseAndExpectExit();
     HWND Control(int id) const { return ::GetDlgItem(dialog_, id); }
-    std::vector<std::wstring> MessageLines() const { return ListBoxLines(Control(1003)); }
+    std::vector<std::wstring> MessageLines() const { return ListBoxLines(Control(IDC_MESSAGE_LIST)); }
 
     void TearDown() override;
 

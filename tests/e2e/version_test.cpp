@@ -3,6 +3,7 @@
 
 #include "tests/e2e/tool_fixture.h"
 #include "tests/support/virtual_transmitter_client.h"
+#include "resources/resource.h"
 
 namespace vandrel::test {
 namespace {
@@ -16,7 +17,7 @@ protected:
 
     // Clicks the button and returns the box it shows, dismissed.
     MessageBoxInfo ClickAndReadBox() {
-        Click(dialog_, 1011);
+        Click(dialog_, IDC_CONFIRM_VERSION);
         MessageBoxInfo box;
         EXPECT_TRUE(WaitForMessageBox(tool_->id(), &box));
         DismissMessageBox(box.window);
@@ -39,8 +40,8 @@ TEST_F(VersionTest, ShowsTheVersionOfThePluggedTransmitter) {
     EXPECT_EQ(L"Reading custom data...", lines[lines.size() - 3]);
     EXPECT_EQ(0u, lines[lines.size() - 2].find(L"Read OK. length=8, offset=103 (layer="));
     EXPECT_EQ(L"00000000 : 56 32 2E 34 2E 36 00 00 ", lines.back());
-    EXPECT_TRUE(IsEnabled(Control(1007)));
-    EXPECT_TRUE(IsEnabled(Control(1001)));
+    EXPECT_TRUE(IsEnabled(Control(IDC_START_WRITING)));
+    EXPECT_TRUE(IsEnabled(Control(IDC_SELECT)));
     CloseAndExpectExit();
 }
 
@@ -51,9 +52,9 @@ TEST_F(VersionTest, WithoutATransmitterSaysSo) {
     EXPECT_EQ(L"No found device!", box.text);
     EXPECT_EQ(L"No found device!", MessageLines().back());
     // The buttons follow the device status again afterwards: there is still nothing to read from.
-    EXPECT_FALSE(IsEnabled(Control(1011)));
-    EXPECT_FALSE(IsEnabled(Control(1007)));
-    EXPECT_TRUE(IsEnabled(Control(1001)));
+    EXPECT_FALSE(IsEnabled(Control(IDC_CONFIRM_VERSION)));
+    EXPECT_FALSE(IsEnabled(Control(IDC_START_WRITING)));
+    EXPECT_TRUE(IsEnabled(Control(IDC_SELECT)));
     CloseAndExpectExit();
 }
 

@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <map>
 
+#include "common/scope_exit.h"
 #include "common/text.h"
 #include "tests/e2e/tool_fixture.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "tests/workspace/workspace_test_support.h"
+#include "resources/resource.h"
 
 namespace vandrel::test {
 namespace {
@@ -52,12 +54,12 @@ protected:
     }
 
     void SetFirmwarePath(const std::wstring& path) {
-        ::SendMessageW(Control(1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        ::SendMessageW(Control(IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     }
 
     // Clicks Start Writing and returns the box that ends the click, dismissed.
     MessageBoxInfo StartWritingAndReadBox(DWORD timeoutMs = 60000) {
-        Click(dialog_, 1007);
+        Click(dialog_, IDC_START_WRITING);
         MessageBoxInfo box;
         EXPECT_TRUE(WaitForMessageBox(tool_->id(), &box, timeoutMs));
         DismissMessageBox(box.window);
@@ -80,28 +82,28 @@ TEST_F(WriteRunTest, WritesThePackagesImageForTheDevicesHardwareVersion) {
     const std::wstring device = devices_.Plug(L"--pid 0x110B --upgrade-ms 1500");
     ASSERT_FALSE(device.empty());
     SetFirmwarePath(package_);
-    Click(dialog_, 1007);
+    Click(dialog_, IDC_START_WRITING);
 
     // While the device is written: busy, controls disabled, progress shown, no way out.
-    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(12345)); }, 30000)) << "the progress display starts";
-    EXPECT_TRUE(IsShown(Control(1013)));
-    for (int id : {1007, 1011, 1000, 1001}) EXPECT_FALSE(IsEnabled(Control(id))) << id;
+    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(IDC_PROGRESS)); }, 30000)) << "the progress display starts";
+    EXPECT_TRUE(IsShown(Control(IDC_WRITING_LABEL)));
+    for (int id : {IDC_START_WRITING, IDC_CONFIRM_VERSION, IDC_FIRMWARE_PATH, IDC_SELECT}) EXPECT_FALSE(IsEnabled(Control(id))) << id;
     DWORD_PTR answer = 1;
     ::SendMessageTimeoutW(dialog_, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
     EXPECT_EQ(0u, answer) << "the session may not end mid-write";
     ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
-    Click(dialog_, 1007);
-    Click(dialog_, 1011);
+    Click(dialog_, IDC_START_WRITING);
+    Click(dialog_, IDC_CONFIRM_VERSION);
 
     MessageBoxInfo box;
     ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 60000));
     EXPECT_EQ(L"Message", box.caption);
     EXPECT_EQ(L"Write successful", box.text);
-    EXPECT_TRUE(IsEnabled(Control(1007))) << "the dialog is idle before the result shows";
+    EXPECT_TRUE(IsEnabled(Control(IDC_START_WRITING))) << "the dialog is idle before the result shows";
     EXPECT_EQ(::GetWindowThreadProcessId(dialog_, nullptr), ::GetWindowThreadProcessId(box.window, nullptr))
         << "the result is shown by the dialog's thread, not by the worker";
-    EXPECT_FALSE(IsShown(Control(12345)));
+    EXPECT_FALSE(IsShown(Control(IDC_PROGRESS)));
     DismissMessageBox(box.window);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
     EXPECT_TRUE(tool_->running()) << "Escape and the close request were refused during the write";
@@ -202,7 +204,7 @@ TEST_F(WriteRunTest, TheDialogAnswersDuringALongUnpackingAndRefusesToEndMeanwhil
     ASSERT_TRUE(Start());
     ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 300").empty());
     SetFirmwarePath(package);
-    Click(dialog_, 1007);
+    Click(dialog_, IDC_START_WRITING);
 
     UniqueHandle sevenZip;
     ASSERT_TRUE(WaitFor([&] { return static_cast<bool>(sevenZip = FindSevenZipOf(tool_->id())); }, 30000));
@@ -214,7 +216,7 @@ TEST_F(WriteRunTest, TheDialogAnswersDuringALongUnpackingAndRefusesToEndMeanwhil
     // Neither a close request, nor Escape, nor a second click may do anything now.
     ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
     ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    Click(dialog_, 1007);
+    Click(dialog_, IDC_START_WRITING);
     DWORD_PTR answer = 1;
     ::SendMessageTimeoutW(dialog_, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
     EXPECT_EQ(0u, answer) << "the session may not end while the run is prepared";
@@ -245,8 +247,8 @@ TEST_F(WriteRunTest, TheUnpackedImageGoesRightAfterItsCopyBeforeTheWorkerStarts)
     ASSERT_TRUE(Start());
     ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 3000").empty());
     SetFirmwarePath(package_);
-    Click(dialog_, 1007);
-    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(12345)); }, 30000)) << "the write runs";
+    Click(dialog_, IDC_START_WRITING);
+    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(IDC_PROGRESS)); }, 30000)) << "the write runs";
 
     // The run folder is the one holding the rest of the package; the decoy folders hold one image each.
     std::wstring run;
@@ -270,11 +272,12 @@ TEST_F(WriteRunTest, TheUnpackedImageGoesRightAfterItsCopyBeforeTheWorkerStarts)
 TEST_F(WriteRunTest, ReadOnlyImagesOfThePackageLeaveNothingBehind) {
     TempDir content;
     ASSERT_TRUE(WriteTree(content.path(), images_));
+    const ScopeExit writable([&] {
+        for (const auto& image : images_) ::SetFileAttributesW((content / image.first).c_str(), FILE_ATTRIBUTE_NORMAL);
+    });
     for (const auto& image : images_) ::SetFileAttributesW((content / image.first).c_str(), FILE_ATTRIBUTE_READONLY);
     const std::wstring package = folder_ / L"read-only.bin";
-    const int packed = MakePackage(content.path(), package, kPackagePassword);
-    for (const auto& image : images_) ::SetFileAttributesW((content / image.first).c_str(), FILE_ATTRIBUTE_NORMAL);
-    ASSERT_EQ(0, packed);
+    ASSERT_EQ(0, MakePackage(content.path(), package, kPackagePassword));
     const auto pendingBefore = PendingDeletionPaths();
 
     ASSERT_TRUE(Start());
@@ -326,7 +329,7 @@ TEST_F(WriteRunTest, APickedImageIsWrittenDirectlyAndLeftInPlace) {
 
 TEST_F(WriteRunTest, PicksTheFirmwareThroughTheFileDialog) {
     ASSERT_TRUE(Start());
-    Click(dialog_, 1001);
+    Click(dialog_, IDC_SELECT);
     HWND picker = nullptr;
     ASSERT_TRUE(WaitFor([&] {
         for (HWND w : TopLevelWindows(tool_->id()))
@@ -337,7 +340,7 @@ TEST_F(WriteRunTest, PicksTheFirmwareThroughTheFileDialog) {
     ASSERT_NE(nullptr, name);
     ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(package_.c_str()));
     ::PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(picker, IDOK)));
-    EXPECT_TRUE(WaitFor([&] { return WindowText(Control(1000)) == package_; }));
+    EXPECT_TRUE(WaitFor([&] { return WindowText(Control(IDC_FIRMWARE_PATH)) == package_; }));
     CloseAndExpectExit();
 }
 
@@ -385,7 +388,7 @@ TEST_P(RefusedRunTest, EndsWithAMessageAndStartsNothing) {
     EXPECT_EQ(c.caption, box.caption);
     EXPECT_EQ(Format(c.text, firmware.c_str()), box.text);  // "%s" stands for the firmware path
     // Nothing was started: the button is as the device status set it (disabled without a device).
-    EXPECT_EQ(c.deviceOptions != nullptr, IsEnabled(Control(1007)));
+    EXPECT_EQ(c.deviceOptions != nullptr, IsEnabled(Control(IDC_START_WRITING)));
     EXPECT_TRUE(UnpackedImagesLeft().empty()) << "no firmware of the package outlives the refused run";
     for (const ListedDevice& device : ListVirtualDevices()) EXPECT_FALSE(device.written) << "nothing was written";
     CloseAndExpectExit();
@@ -431,7 +434,7 @@ TEST_P(FailedWriteTest, SaysWriteFailedAndCleansUp) {
     EXPECT_EQ(c.lastLine, MessageLines().back());
     EXPECT_TRUE(ListEntries(WorkspaceBase()).empty());
     // The library was initialised again: the version can be read at once.
-    Click(dialog_, 1011);
+    Click(dialog_, IDC_CONFIRM_VERSION);
     MessageBoxInfo version;
     ASSERT_TRUE(WaitForMessageBox(tool_->id(), &version));
     EXPECT_NE(L"RKUpgrade not loaded or not initialized!", version.text);
@@ -451,16 +454,16 @@ TEST_F(WriteRunTest, ADeviceUnpluggedMidWriteFailsTheWrite) {
     ASSERT_TRUE(Start());
     const std::wstring device = devices_.Plug(L"--upgrade-ms 20000");
     SetFirmwarePath(package_);
-    Click(dialog_, 1007);
-    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(12345)); }, 30000));
+    Click(dialog_, IDC_START_WRITING);
+    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(IDC_PROGRESS)); }, 30000));
     ASSERT_TRUE(devices_.Unplug(device));
     MessageBoxInfo box;
     ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 30000));
     EXPECT_EQ(L"Write failed", box.text);
     // Back to idle, the buttons follow the device again: none is there to write to or read from.
-    EXPECT_FALSE(IsEnabled(Control(1007)));
-    EXPECT_FALSE(IsEnabled(Control(1011)));
-    EXPECT_TRUE(IsEnabled(Control(1001)));
+    EXPECT_FALSE(IsEnabled(Control(IDC_START_WRITING)));
+    EXPECT_FALSE(IsEnabled(Control(IDC_CONFIRM_VERSION)));
+    EXPECT_TRUE(IsEnabled(Control(IDC_SELECT)));
     DismissMessageBox(box.window);
     // The unplugging adds its own "[Status]" lines around the worker's.
     const auto lines = MessageLines();

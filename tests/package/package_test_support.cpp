@@ -1,30 +1,25 @@
 #include "tests/package/package_test_support.h"
 
-#include "tests/support/window_driver.h"
-
 #include <shlobj.h>
 
 #include "common/unique_handle.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/window_driver.h"
+#include "workspace/file_toolkit.h"
 
 namespace vandrel::test {
 
 namespace {
 
-// The folder of this test program, where test_7za.exe lies beside it. (window_driver's BinFolder would
-// pull in its WaitFor, which clashes with the workspace test support's.)
+// Adds every file below folder (ending in a backslash) to tree, named by prefix + its relative path.
 void ReadTreeInto(const std::wstring& folder, const std::wstring& prefix, FileTree& tree) {
-    WIN32_FIND_DATAW entry{};
-    UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &entry));
-    if (!find) return;
-    do {
+    ForEachEntry(folder, [&](const WIN32_FIND_DATAW& entry) {
         const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        if (IsFolderEntry(entry))
             ReadTreeInto(folder + name + L"\\", prefix + name + L"\\", tree);
         else
             tree[prefix + name] = ReadFileBytes(folder + name);
-    } while (::FindNextFileW(find.get(), &entry));
+    });
 }
 
 }  // namespace
@@ -47,11 +42,11 @@ int RunInFolder(const std::wstring& commandLine, const std::wstring& folder, DWO
     if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                           folder.c_str(), &startup, &info))
         return -1;
-    UniqueHandle process(info.hProcess);
-    UniqueHandle thread(info.hThread);
-    if (::WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) return -1;
+    const ProcessHandles started(info);
+    const HANDLE process = started.process.get();
+    if (::WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return -1;
     DWORD exitCode = 0;
-    if (!::GetExitCodeProcess(process.get(), &exitCode)) return -1;
+    if (!::GetExitCodeProcess(process, &exitCode)) return -1;
     return static_cast<int>(exitCode);
 }
 

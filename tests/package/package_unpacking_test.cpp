@@ -139,11 +139,8 @@ BOOL WINAPI FailingExitCodeQuery(HANDLE, DWORD* exitCode) {
 
 TEST_F(UnpackPackageTest, UnreadableExitCodeIsAFailedExtraction) {
     const std::wstring package = Package(L"pkg.bin");
-    const ExitCodeQuery previous = SetExitCodeQuery(&FailingExitCodeQuery);
-    const bool result = UnpackPackage(package, output_);
-    SetExitCodeQuery(previous);
-
-    EXPECT_FALSE(result);
+    const SeamOverride<ExitCodeQuery> failing(&SetExitCodeQuery, &FailingExitCodeQuery);
+    EXPECT_FALSE(UnpackPackage(package, output_));
     ExpectOneBox(ExitCodeText(L"4294967295"));
 }
 

@@ -1,4 +1,4 @@
-// This program carries no resource 1012, like a tool built without its extractor.
+// This program carries no IDR_7ZA_EXE, like a tool built without its extractor.
 #include <windows.h>
 
 #include <gtest/gtest.h>

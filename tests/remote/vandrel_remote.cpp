@@ -2,7 +2,7 @@
 // script and for manual checks. Each command prints what it saw and exits 0 on success, 1 otherwise.
 //
 //   vandrel-remote wait                 wait for the initialised main dialog, print its title
-//   vandrel-remote click ID             click the dialog's button ID
+//   vandrel-remote click BUTTON         click start-writing, confirm-version or select (or a control id)
 //   vandrel-remote box [SECONDS]        wait for a message box, print "caption | text", press OK
 //   vandrel-remote select-file PATH     click Select and pick PATH in the file dialog
 //   vandrel-remote lines                print the hidden message list
@@ -15,6 +15,7 @@
 #include <string>
 
 #include "common/unique_handle.h"
+#include "resources/resource.h"
 #include "tests/support/window_driver.h"
 
 using namespace vandrel;
@@ -27,7 +28,7 @@ HWND FindTool(DWORD timeoutMs = 30000) {
     WaitFor(
         [&] {
             for (HWND w : TopLevelWindows(0))
-                if (::GetDlgItem(w, 1007) && ::GetDlgItem(w, 1011) && WindowText(w).find(L"Quorra2") != std::wstring::npos &&
+                if (::GetDlgItem(w, IDC_START_WRITING) && ::GetDlgItem(w, IDC_CONFIRM_VERSION) && WindowText(w).find(L"Quorra2") != std::wstring::npos &&
                     WindowText(w).find(L" v") != std::wstring::npos)
                     dialog = w;
             return dialog != nullptr;
@@ -70,7 +71,7 @@ int ReadBox(HWND dialog, DWORD timeoutMs) {
 }
 
 int SelectFile(HWND dialog, const std::wstring& path) {
-    Click(dialog, 1001);
+    Click(dialog, IDC_SELECT);
     HWND picker = nullptr;
     WaitFor(
         [&] {
@@ -92,7 +93,7 @@ int SelectFile(HWND dialog, const std::wstring& path) {
     }
     ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     ::PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(picker, IDOK)));
-    const bool picked = WaitFor([&] { return WindowText(::GetDlgItem(dialog, 1000)) == path; }, 15000);
+    const bool picked = WaitFor([&] { return WindowText(::GetDlgItem(dialog, IDC_FIRMWARE_PATH)) == path; }, 15000);
     Print(picked ? L"selected " + path : L"the path did not arrive in the dialog");
     return picked ? 0 : 1;
 }
@@ -105,6 +106,14 @@ bool UseDesktop(const wchar_t* name) {
     HDESK desktop = nullptr;
     WaitFor([&] { return (desktop = ::OpenDesktopW(name, 0, FALSE, GENERIC_ALL)) != nullptr; }, 30000);
     return desktop && ::SetThreadDesktop(desktop);
+}
+
+// A button by the name the command line gives it, or a control id given as a number.
+int ButtonId(const std::wstring& name) {
+    if (name == L"start-writing") return IDC_START_WRITING;
+    if (name == L"confirm-version") return IDC_CONFIRM_VERSION;
+    if (name == L"select") return IDC_SELECT;
+    return _wtoi(name.c_str());
 }
 
 int wmain(int argc, wchar_t** argv) {
@@ -132,13 +141,13 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (command == L"click" && argc > 2) {
-        Click(dialog, _wtoi(argv[2]));
+        Click(dialog, ButtonId(argv[2]));
         return 0;
     }
     if (command == L"box") return ReadBox(dialog, seconds * 1000);
     if (command == L"select-file" && argc > 2) return SelectFile(dialog, argv[2]);
     if (command == L"lines") {
-        for (const auto& line : ListBoxLines(::GetDlgItem(dialog, 1003))) Print(OneLine(line));
+        for (const auto& line : ListBoxLines(::GetDlgItem(dialog, IDC_MESSAGE_LIST))) Print(OneLine(line));
         return 0;
     }
     if (command == L"close") {

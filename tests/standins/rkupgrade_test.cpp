@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "common/unique_handle.h"
+#include "tests/support/stand_in_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "tests/support/window_driver.h"
@@ -77,25 +78,24 @@ std::string PatternBytes(size_t size) {
 // The stand-in's entry points that the cases call, with whatever arguments a case needs.
 struct StandInCalls {
     template <class Fn>
-    Fn Get(const char* name) const {
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), name)));
+    static void Get(HMODULE module, const char* name, Fn& slot) {
+        slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
     }
-    bool loaded() const {
-        return RK_InitializeW && RK_Uninitialize && RK_ScanDeviceW && RK_SetFirmwareW && RK_UpgradeW &&
-               RK_ReadVendorRpmbData;
-    }
-    // As the tool initialises it: the default block, logging on into logFolder.
-    BOOL Initialize(const std::wstring& logFolder) const {
-        return RK_InitializeW(DefaultInitializeBlock(), TRUE, logFolder.c_str(), 0, 0);
+    void Resolve(HMODULE module) {
+        Get(module, "RK_InitializeW", RK_InitializeW);
+        Get(module, "RK_Uninitialize", RK_Uninitialize);
+        Get(module, "RK_ScanDeviceW", RK_ScanDeviceW);
+        Get(module, "RK_SetFirmwareW", RK_SetFirmwareW);
+        Get(module, "RK_UpgradeW", RK_UpgradeW);
+        Get(module, "RK_ReadVendorRpmbData", RK_ReadVendorRpmbData);
     }
 
-    UniqueModule module{::LoadLibraryW((BinFolder() + L"RKUpgrade.dll").c_str())};
-    rk::InitializeW RK_InitializeW = Get<rk::InitializeW>("RK_InitializeW");
-    rk::Uninitialize RK_Uninitialize = Get<rk::Uninitialize>("RK_Uninitialize");
-    rk::ScanDeviceW RK_ScanDeviceW = Get<rk::ScanDeviceW>("RK_ScanDeviceW");
-    rk::SetFirmwareW RK_SetFirmwareW = Get<rk::SetFirmwareW>("RK_SetFirmwareW");
-    rk::UpgradeW RK_UpgradeW = Get<rk::UpgradeW>("RK_UpgradeW");
-    rk::ReadVendorRpmbData RK_ReadVendorRpmbData = Get<rk::ReadVendorRpmbData>("RK_ReadVendorRpmbData");
+    rk::InitializeW RK_InitializeW = nullptr;
+    rk::Uninitialize RK_Uninitialize = nullptr;
+    rk::ScanDeviceW RK_ScanDeviceW = nullptr;
+    rk::SetFirmwareW RK_SetFirmwareW = nullptr;
+    rk::UpgradeW RK_UpgradeW = nullptr;
+    rk::ReadVendorRpmbData RK_ReadVendorRpmbData = nullptr;
 };
 
 UpgradeOptions ToolOptions() {
@@ -105,13 +105,11 @@ UpgradeOptions ToolOptions() {
     return options;
 }
 
-class StandInLibrary : public ::testing::Test {
+class StandInLibrary : public StandInTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(UnplugAllVirtualDevices());
-        ASSERT_TRUE(service.Install());
-        ASSERT_TRUE(binding.loaded());
-        ASSERT_TRUE(binding.Initialize(logs.path()));
+        StandInTest::SetUp();
+        calls.Resolve(library.get());  // the binding has checked that every entry point is there
     }
 
     std::string Log() const {
@@ -119,19 +117,17 @@ protected:
         return name.empty() ? std::string() : ReadFileBytes(logs / name);
     }
 
-    TempDir logs;
     TempDir work;
-    RockusbServiceGuard service;
-    PluggedDevices devices;
-    StandInCalls binding;
+    // The same loaded library, called directly.
+    StandInCalls calls;
 };
 
 TEST_F(StandInLibrary, ScanListsBoundRockchipDevicesInTreeOrder) {
     DeviceRecord* records = nullptr;
-    EXPECT_EQ(binding.RK_ScanDeviceW(&records), 0);
+    EXPECT_EQ(calls.RK_ScanDeviceW(&records), 0);
 
     devices.Plug(L"--pid 0x110B --mode 2 --layer 11");
-    ASSERT_EQ(binding.RK_ScanDeviceW(&records), 1);
+    ASSERT_EQ(calls.RK_ScanDeviceW(&records), 1);
     ASSERT_NE(records, nullptr);
     EXPECT_EQ(records[0].productId, 0x110B);
     EXPECT_EQ(records[0].layer, 11u);
@@ -140,7 +136,7 @@ TEST_F(StandInLibrary, ScanListsBoundRockchipDevicesInTreeOrder) {
     devices.Plug(L"--vid 0x1234 --layer 99");  // another vendor: never listed
     devices.Plug(L"--pid 0x110F --mode 1 --layer 12");
     devices.Plug(L"--pid 0x4321 --mode 0 --layer 13");
-    ASSERT_EQ(binding.RK_ScanDeviceW(&records), 3);
+    ASSERT_EQ(calls.RK_ScanDeviceW(&records), 3);
     const struct { uint16_t pid; uint32_t layer, mode; } expected[] = {{0x110B, 11, 2}, {0x110F, 12, 1}, {0x4321, 13, 0}};
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(records[i].productId, expected[i].pid) << i;
@@ -155,20 +151,20 @@ TEST_F(StandInLibrary, ScanLeavesOutADeviceThatArrivedBeforeTheService) {
     ASSERT_TRUE(service.Install());
     devices.Plug(L"--layer 22");
     DeviceRecord* records = nullptr;
-    ASSERT_EQ(binding.RK_ScanDeviceW(&records), 1);
+    ASSERT_EQ(calls.RK_ScanDeviceW(&records), 1);
     EXPECT_EQ(records[0].layer, 22u);
 }
 
 TEST_F(StandInLibrary, CallsBeforeInitialiseOrAfterUninitialiseFail) {
     devices.Plug(L"--layer 5");
     DeviceRecord* records = nullptr;
-    binding.RK_Uninitialize();
-    EXPECT_EQ(binding.RK_ScanDeviceW(&records), 0);
+    calls.RK_Uninitialize();
+    EXPECT_EQ(calls.RK_ScanDeviceW(&records), 0);
     BYTE buffer[8] = {};
     DWORD length = 8;
-    EXPECT_FALSE(binding.RK_ReadVendorRpmbData(103, 0, buffer, &length, 5));
-    ASSERT_TRUE(binding.Initialize(logs.path()));
-    EXPECT_EQ(binding.RK_ScanDeviceW(&records), 1);
+    EXPECT_FALSE(calls.RK_ReadVendorRpmbData(103, 0, buffer, &length, 5));
+    ASSERT_TRUE(binding->Initialize(logs.path()));
+    EXPECT_EQ(calls.RK_ScanDeviceW(&records), 1);
 }
 
 TEST_F(StandInLibrary, UpgradeStreamsTheImageIntoTheFlash) {
@@ -176,9 +172,9 @@ TEST_F(StandInLibrary, UpgradeStreamsTheImageIntoTheFlash) {
     const std::string image = PatternBytes(3 * 1024 * 1024 + 7);  // several chunks and a short tail
     ASSERT_TRUE(WriteFileBytes(work / L"fw.img", image));
 
-    binding.RK_SetFirmwareW((work / L"fw.img").c_str(), 0);
+    calls.RK_SetFirmwareW((work / L"fw.img").c_str(), 0);
     UpgradeOptions options = ToolOptions();
-    EXPECT_NE(binding.RK_UpgradeW(&options, 31), FALSE);
+    EXPECT_NE(calls.RK_UpgradeW(&options, 31), FALSE);
 
     ListedDevice listed;
     ASSERT_TRUE(FindListedDevice(id, listed));
@@ -207,9 +203,9 @@ TEST_F(StandInLibrary, UpgradeFailuresLeaveTheDeviceUnwritten) {
     };
     for (const Case& c : cases) {
         const std::wstring id = devices.Plug(c.plug);
-        binding.RK_SetFirmwareW((work / c.image).c_str(), 0);
+        calls.RK_SetFirmwareW((work / c.image).c_str(), 0);
         UpgradeOptions options = ToolOptions();
-        EXPECT_EQ(binding.RK_UpgradeW(&options, c.layer), FALSE) << c.name;
+        EXPECT_EQ(calls.RK_UpgradeW(&options, c.layer), FALSE) << c.name;
         ListedDevice listed;
         ASSERT_TRUE(FindListedDevice(id, listed)) << c.name;
         EXPECT_FALSE(listed.written) << c.name;
@@ -219,7 +215,7 @@ TEST_F(StandInLibrary, UpgradeFailuresLeaveTheDeviceUnwritten) {
 TEST_F(StandInLibrary, UnplugDuringTheWriteFailsItWithoutWaitingForTheEnd) {
     const std::wstring id = devices.Plug(L"--layer 51 --upgrade-ms 60000");
     ASSERT_TRUE(WriteFileBytes(work / L"fw.img", "image"));
-    binding.RK_SetFirmwareW((work / L"fw.img").c_str(), 0);
+    calls.RK_SetFirmwareW((work / L"fw.img").c_str(), 0);
 
     std::thread unplugger([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -227,7 +223,7 @@ TEST_F(StandInLibrary, UnplugDuringTheWriteFailsItWithoutWaitingForTheEnd) {
     });
     UpgradeOptions options = ToolOptions();
     const auto start = std::chrono::steady_clock::now();
-    const BOOL written = binding.RK_UpgradeW(&options, 51);
+    const BOOL written = calls.RK_UpgradeW(&options, 51);
     const auto elapsed = std::chrono::steady_clock::now() - start;
     unplugger.join();
 
@@ -253,7 +249,7 @@ TEST_F(StandInLibrary, ReadVendorDataGivesTheVersionBytesOfTheDeviceAtTheLayer) 
     for (const Case& c : cases) {
         BYTE buffer[8] = {};
         DWORD length = 8;
-        EXPECT_EQ(binding.RK_ReadVendorRpmbData(103, 0, buffer, &length, c.layer) != FALSE, c.result != FALSE)
+        EXPECT_EQ(calls.RK_ReadVendorRpmbData(103, 0, buffer, &length, c.layer) != FALSE, c.result != FALSE)
             << c.layer;
         EXPECT_EQ(std::string(buffer, buffer + 8), std::string(c.bytes, c.bytes + 8)) << c.layer;
     }
@@ -267,7 +263,7 @@ TEST_F(StandInLibrary, TheLogShowsAllThirteenInitialiseArguments) {
 
     InitializeBlock block{};
     for (uint32_t i = 0; i < 9; ++i) block.words[i] = i + 1;
-    EXPECT_EQ(binding.RK_InitializeW(block, TRUE, logs.path().c_str(), 77, 88), TRUE);
+    EXPECT_EQ(calls.RK_InitializeW(block, TRUE, logs.path().c_str(), 77, 88), TRUE);
     EXPECT_NE(Log().find("RK_InitializeW(1, 2, 3, 4, 5, 6, 7, 8, 9, 1, \"" + Utf8(logs.path()) + "\", 77, 88) -> 1"),
               std::string::npos)
         << Log();
@@ -281,9 +277,9 @@ TEST_F(StandInLibrary, TheLogShowsAllThirteenInitialiseArguments) {
 
 TEST_F(StandInLibrary, WithLoggingOffNothingIsWritten) {
     TempDir quiet;
-    EXPECT_EQ(binding.RK_InitializeW(DefaultInitializeBlock(), FALSE, quiet.path().c_str(), 0, 0), TRUE);
+    EXPECT_EQ(calls.RK_InitializeW(DefaultInitializeBlock(), FALSE, quiet.path().c_str(), 0, 0), TRUE);
     DeviceRecord* records = nullptr;
-    binding.RK_ScanDeviceW(&records);
+    calls.RK_ScanDeviceW(&records);
     EXPECT_EQ(LogFileName(quiet.path()), L"");
     EXPECT_EQ(Log().find("RK_ScanDeviceW"), std::string::npos) << "still logging into the earlier folder";
 }

@@ -9,7 +9,7 @@ bool CopyWithRcData(const std::wstring& source, const std::wstring& target, int 
     HANDLE update = ::BeginUpdateResourceW(target.c_str(), FALSE);
     if (!update) return false;
     std::string copy = bytes;
-    const BOOL changed = ::UpdateResourceW(update, MAKEINTRESOURCEW(10), MAKEINTRESOURCEW(id),
+    const BOOL changed = ::UpdateResourceW(update, RT_RCDATA, MAKEINTRESOURCEW(id),
                                            MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), &copy[0],
                                            static_cast<DWORD>(copy.size()));
     return ::EndUpdateResourceW(update, !changed) && changed;

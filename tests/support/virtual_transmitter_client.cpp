@@ -75,8 +75,8 @@ ProcessRun RunTransmitter(const std::wstring& arguments, DWORD timeoutMs) {
                           &startup, &info))
         return run;
     run.started = true;
-    UniqueHandle process(info.hProcess);
-    UniqueHandle thread(info.hThread);
+    ProcessHandles started(info);
+    UniqueHandle& process = started.process;
     outWrite.reset();
     errWrite.reset();
 

@@ -1,4 +1,5 @@
 #include "tests/support/window_driver.h"
+#include "resources/resource.h"
 
 namespace vandrel::test {
 
@@ -28,9 +29,9 @@ Process::Process(const std::wstring& exe, const std::wstring& arguments) {
     PROCESS_INFORMATION info{};
     if (::CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                          &info)) {
-        process_.reset(info.hProcess);
-        UniqueHandle thread(info.hThread);
-        id_ = info.dwProcessId;
+        ProcessHandles started(info);
+        process_ = std::move(started.process);
+        id_ = started.id;
     }
 }
 
@@ -100,7 +101,7 @@ HWND WaitForMainDialog(const Process& process, DWORD timeoutMs) {
         [&] {
             for (HWND w : TopLevelWindows(process.id())) {
                 // Shown only once WM_INITDIALOG has returned, with the driver installed and the library bound.
-                if (::GetDlgItem(w, 1007) && IsShown(w) && WindowText(w).find(L" v") != std::wstring::npos) {
+                if (::GetDlgItem(w, IDC_START_WRITING) && IsShown(w) && WindowText(w).find(L" v") != std::wstring::npos) {
                     dialog = w;
                     return true;
                 }

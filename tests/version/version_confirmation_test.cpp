@@ -8,6 +8,7 @@
 
 #include "common/text.h"
 #include "tests/support/recording_output.h"
+#include "tests/support/stand_in_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "tests/support/window_driver.h"
@@ -19,21 +20,8 @@ using Box = RecordingOutput::Box;
 
 Box InformationBox(const std::wstring& text) { return {text, L"Message", MB_ICONINFORMATION}; }
 
-class ConfirmFirmwareVersionTest : public ::testing::Test {
+class ConfirmFirmwareVersionTest : public StandInTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(UnplugAllVirtualDevices());
-        ASSERT_TRUE(service.Install());
-        ASSERT_NE(nullptr, binding) << missing;
-        ASSERT_TRUE(binding->Initialize(logs.path()));
-    }
-
-    TempDir logs;
-    RockusbServiceGuard service;
-    PluggedDevices devices;
-    UniqueModule library{::LoadLibraryW((BinFolder() + L"RKUpgrade.dll").c_str())};
-    std::string missing;
-    std::unique_ptr<UpgradeLibrary> binding = UpgradeLibrary::Bind(library.get(), &missing);
     RecordingOutput output;
 };
 

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "common/scope_exit.h"
 #include "tests/support/temp_dir.h"
 #include "tests/workspace/workspace_test_support.h"
 #include "workspace/secure_delete.h"
@@ -74,6 +75,7 @@ TEST_F(ReadOnlyDeletionTest, ClearedInsideTheWorkspaceOnly) {
     ASSERT_TRUE(::CreateDirectoryW((base() + L"run").c_str(), nullptr));
     const std::wstring users = outside / L"fw_V1.img";
     const std::wstring climbing = base() + L"..\\fw_V1.img";
+    const ScopeExit writable([&] { ::SetFileAttributesW(users.c_str(), FILE_ATTRIBUTE_NORMAL); });
     for (const std::wstring& path : {inside, users}) {
         ASSERT_TRUE(WriteFileBytes(path, "image"));
         ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
@@ -85,7 +87,6 @@ TEST_F(ReadOnlyDeletionTest, ClearedInsideTheWorkspaceOnly) {
     EXPECT_FALSE(DeleteFileWithRetry(users, 300));
     EXPECT_TRUE(AttributesOf(users) & FILE_ATTRIBUTE_READONLY) << "a file outside the workspace is left as it is";
     EXPECT_FALSE(IsInWorkspace(climbing)) << "a path that climbs out of the workspace is not in it";
-    ::SetFileAttributesW(users.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(DeleteOrScheduleAtReboot, RegistersNothingForPathsAlreadyGone) {

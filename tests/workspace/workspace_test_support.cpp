@@ -1,9 +1,9 @@
 #include "tests/workspace/workspace_test_support.h"
 
-#include "tests/support/window_driver.h"
-
 #include "common/text.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/window_driver.h"
+#include "workspace/file_toolkit.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel::test {
@@ -12,11 +12,6 @@ namespace {
 
 const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
-
-std::wstring WithoutBackslash(std::wstring path) {
-    if (!path.empty() && path.back() == L'\\') path.pop_back();
-    return path;
-}
 
 // The value as (source, destination) pairs; a deletion has an empty destination.
 std::vector<std::pair<std::wstring, std::wstring>> ReadPendingPairs(HKEY key) {
@@ -74,37 +69,36 @@ bool StartUnix(const std::wstring& arguments) {
     if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                           &startup, &process))
         return false;
-    UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
-    return ::WaitForSingleObject(processHandle.get(), 10000) == WAIT_OBJECT_0;
+    const ProcessHandles started(process);
+    return ::WaitForSingleObject(started.process.get(), 10000) == WAIT_OBJECT_0;
 }
 
 }  // namespace
 
-void WorkspaceTest::SetUp() {
-    base_ = GetWorkspaceBaseFolder();
-    saved_ = WithoutBackslash(base_) + L".saved-" + NewNameDigits();
-    moved_ = ::MoveFileW(WithoutBackslash(base_).c_str(), saved_.c_str()) != FALSE;
-    ASSERT_TRUE(moved_) << "could not move the workspace base folder aside, error " << ::GetLastError();
-    ASSERT_EQ(base_, GetWorkspaceBaseFolder());
-    ASSERT_TRUE(ListEntries(base_).empty());
+SavedWorkspace::SavedWorkspace() : base_(GetWorkspaceBaseFolder()) {
+    saved_ = WithoutTrailingBackslash(base_) + L".saved-" + NewNameDigits();
+    moved_ = ::MoveFileW(WithoutTrailingBackslash(base_).c_str(), saved_.c_str()) != FALSE;
+    GetWorkspaceBaseFolder();  // made again, empty
 }
 
-void WorkspaceTest::TearDown() {
+SavedWorkspace::~SavedWorkspace() {
     if (!moved_) return;
-    RemoveTree(base_);
-    ::MoveFileW(saved_.c_str(), WithoutBackslash(base_).c_str());
+    WaitFor([&] {
+        RemoveTree(base_);
+        return ::MoveFileW(saved_.c_str(), WithoutTrailingBackslash(base_).c_str()) != FALSE;
+    }, 5000);
+}
+
+void WorkspaceTest::SetUp() {
+    workspace_ = std::make_unique<SavedWorkspace>();
+    ASSERT_TRUE(workspace_->moved()) << "could not move the workspace base folder aside, error " << ::GetLastError();
+    ASSERT_EQ(base(), GetWorkspaceBaseFolder());
+    ASSERT_TRUE(ListEntries(base()).empty());
 }
 
 std::vector<std::wstring> ListEntries(const std::wstring& folder) {
     std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry{};
-    UniqueFind find(::FindFirstFileW((folder + L"*").c_str(), &entry));
-    if (!find) return names;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(find.get(), &entry));
+    ForEachEntry(folder, [&](const WIN32_FIND_DATAW& entry) { names.push_back(entry.cFileName); });
     return names;
 }
 

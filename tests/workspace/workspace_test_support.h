@@ -7,23 +7,30 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/unique_handle.h"
+#include "tests/support/seam_override.h"
 #include "tests/support/window_driver.h"
 #include "workspace/decoys.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel::test {
 
-// The real workspace base folder, moved aside for the test and put back afterwards, so each test starts
-// with an empty base folder and leaves what was there untouched.
-class WorkspaceTest : public ::testing::Test {
-protected:
-    void SetUp() override;
-    void TearDown() override;
+// The real workspace base folder moved aside for the object's lifetime, so a test starts with an empty
+// one and leaves what was there untouched. Put back with retries: a helper program that has just ended
+// may still hold the folder as its working directory for a moment.
+class SavedWorkspace {
+public:
+    SavedWorkspace();
+    ~SavedWorkspace();
+    SavedWorkspace(const SavedWorkspace&) = delete;
+    SavedWorkspace& operator=(const SavedWorkspace&) = delete;
+    bool moved() const { return moved_; }
+    // The (new, empty) base folder, with its trailing backslash.
     const std::wstring& base() const { return base_; }
 
 private:
@@ -32,28 +39,23 @@ private:
     bool moved_ = false;
 };
 
-// Swaps the source of workspace name digits for the test's lifetime.
-class NameDigitsOverride {
-public:
-    explicit NameDigitsOverride(NameDigitsSource source) : previous_(SetNameDigitsSource(source)) {}
-    ~NameDigitsOverride() { SetNameDigitsSource(previous_); }
-    NameDigitsOverride(const NameDigitsOverride&) = delete;
-    NameDigitsOverride& operator=(const NameDigitsOverride&) = delete;
+// A test whose workspace base folder is a SavedWorkspace's: empty at the start, put back at the end.
+class WorkspaceTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override { workspace_.reset(); }
+    const std::wstring& base() const { return workspace_->base(); }
 
 private:
-    NameDigitsSource previous_;
+    std::unique_ptr<SavedWorkspace> workspace_;
 };
 
-// Swaps the random source for the test's lifetime.
-class RandomOverride {
-public:
-    explicit RandomOverride(RandomSource source) : previous_(SetRandomSource(source)) {}
-    ~RandomOverride() { SetRandomSource(previous_); }
-    RandomOverride(const RandomOverride&) = delete;
-    RandomOverride& operator=(const RandomOverride&) = delete;
-
-private:
-    RandomSource previous_;
+// The seams of the workspace, replaced for a test's lifetime.
+struct NameDigitsOverride : SeamOverride<NameDigitsSource> {
+    explicit NameDigitsOverride(NameDigitsSource source) : SeamOverride(&SetNameDigitsSource, source) {}
+};
+struct RandomOverride : SeamOverride<RandomSource> {
+    explicit RandomOverride(RandomSource source) : SeamOverride(&SetRandomSource, source) {}
 };
 
 // Names in folder (without "." and ".."), in listing order.
