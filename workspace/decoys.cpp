@@ -7,6 +7,7 @@
 #include "common/dispatching_wait.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
+#include "workspace/file_toolkit.h"
 #include "workspace/owner_only_acl.h"
 #include "workspace/secure_delete.h"
 #include "workspace/secure_workspace.h"
@@ -14,8 +15,6 @@
 namespace vandrel {
 
 namespace {
-
-constexpr DWORD kFillBlockBytes = 65536;
 
 NTSTATUS SystemRandom(PUCHAR buffer, ULONG size) {
     return ::BCryptGenRandom(nullptr, buffer, size, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
@@ -58,13 +57,13 @@ void CreateDecoyImages(unsigned folderCount, unsigned filesPerFolder, uint32_t m
 }
 
 bool FillFileWithRandom(HANDLE file, uint32_t kib) {
-    UniqueHeap block(::HeapAlloc(::GetProcessHeap(), 0, kFillBlockBytes));
+    UniqueHeap block(::HeapAlloc(::GetProcessHeap(), 0, kFileBlockBytes));
     if (!block) return false;
 
     bool filled = true;
     DWORD remaining = kib * 1024u;
     while (remaining > 0) {
-        const DWORD size = remaining < kFillBlockBytes ? remaining : kFillBlockBytes;
+        const DWORD size = remaining < kFileBlockBytes ? remaining : kFileBlockBytes;
         auto* bytes = static_cast<PUCHAR>(block.get());
         DWORD written = 0;
         if (g_randomSource(bytes, size) != 0 || !::WriteFile(file, bytes, size, &written, nullptr) ||

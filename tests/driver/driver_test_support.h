@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/recording_output.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/workspace/workspace_test_support.h"
 
 namespace vandrel::test {
@@ -45,18 +46,6 @@ bool CopyDriverFiles(const std::wstring& folder);
 bool SetDeviceProperty(const std::wstring& instanceId, DWORD property, const std::wstring& value);
 // The multi-string of ids in one piece, closing zeros included.
 std::wstring MultiString(const std::vector<std::wstring>& items);
-
-// Sets an environment variable of this process (inherited by what it starts) for the object's lifetime.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const wchar_t* name, const wchar_t* value);
-    ~ScopedEnvironment();
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    std::wstring name_;
-};
 
 // Ends the driver_x64.exe processes that this process started (found by parent process id) and waits
 // for them; the number ended.

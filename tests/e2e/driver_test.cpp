@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "tests/e2e/tool_fixture.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "resources/resource.h"
@@ -15,23 +17,19 @@ namespace {
 constexpr wchar_t kReady[] = L"[Status] RockUSB is correctly bound. Ready.";
 constexpr wchar_t kNoDevice[] = L"[Status] RockUSB driver is installed, but no device is currently connected.";
 
-// Sets an environment variable that the tool, and the driver tool it starts, inherit.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name) {
-        ::SetEnvironmentVariableW(name, value.c_str());
-    }
-    ~ScopedEnvironment() { ::SetEnvironmentVariableW(name_, nullptr); }
-
-private:
-    const wchar_t* name_;
-};
-
 class DriverTest : public ToolTest {
 protected:
     void SetUp() override {
         UnplugAllVirtualDevices();
         ASSERT_TRUE(service_.Remove());
+    }
+    // Starts the tool with a driver tool that fails for as long as the file returned exists (it does).
+    std::wstring StartWithFailingDriverTool() {
+        const std::wstring failFlag = flags_ / L"fail-now";
+        failing_ = std::make_unique<ScopedEnvironment>(L"VANDREL_DRIVER_STUB_FAIL_WHILE", failFlag);
+        EXPECT_TRUE(Start());
+        EXPECT_TRUE(WriteFileBytes(failFlag, "x"));
+        return failFlag;
     }
     bool LastLineIs(const wchar_t* line) {
         const auto lines = MessageLines();
@@ -40,6 +38,8 @@ protected:
 
     RockusbServiceGuard service_;
     PluggedDevices devices_;
+    TempDir flags_;
+    std::unique_ptr<ScopedEnvironment> failing_;
 };
 
 TEST_F(DriverTest, StartInstallsTheDriverTheDisplayFollowsTheDeviceAndCloseRemovesIt) {
@@ -82,11 +82,8 @@ TEST_F(DriverTest, AFailedPreInstallIsShownBeforeTheToolEnds) {
 }
 
 TEST_F(DriverTest, AFailedUninstallKeepsTheToolOpenAndTheNextCloseTriesAgain) {
-    TempDir folder;
-    const std::wstring failFlag = folder / L"fail-now";
-    ScopedEnvironment failing(L"VANDREL_DRIVER_STUB_FAIL_WHILE", failFlag);
-    ASSERT_TRUE(Start());
-    ASSERT_TRUE(WriteFileBytes(failFlag, "x"));
+    const std::wstring failFlag = StartWithFailingDriverTool();
+    ASSERT_NE(nullptr, dialog_);
 
     ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
     MessageBoxInfo box;
@@ -105,11 +102,8 @@ TEST_F(DriverTest, AFailedUninstallKeepsTheToolOpenAndTheNextCloseTriesAgain) {
 }
 
 TEST_F(DriverTest, ASecondCloseAfterARefusedOneEndsTheToolAndSaysTheDriverMayRemain) {
-    TempDir folder;
-    const std::wstring failFlag = folder / L"fail-now";
-    ScopedEnvironment failing(L"VANDREL_DRIVER_STUB_FAIL_WHILE", failFlag);
-    ASSERT_TRUE(Start());
-    ASSERT_TRUE(WriteFileBytes(failFlag, "x"));
+    StartWithFailingDriverTool();
+    ASSERT_NE(nullptr, dialog_);
 
     const wchar_t* const expected[] = {
         L"[Driver] Pre-uninstall failed or timed out.",

@@ -1,4 +1,6 @@
 #include "tests/support/window_driver.h"
+
+#include "common/module_path.h"
 #include "resources/resource.h"
 
 namespace vandrel::test {
@@ -14,12 +16,7 @@ bool WaitFor(const std::function<bool()>& predicate, DWORD timeoutMs) {
     }
 }
 
-std::wstring BinFolder() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
+std::wstring BinFolder() { return ExecutableFolder(); }
 
 Process::Process(const std::wstring& exe, const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + exe + L"\"";
