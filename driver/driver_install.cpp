@@ -35,6 +35,16 @@ void ShowMissingFileBox(DialogOutput& output) {
     output.ShowMessageBox(LoadText(IDS_DRIVER_TOOL_MISSING), LoadText(IDS_CAPTION_MESSAGE).c_str(), MB_ICONERROR);
 }
 
+// Runs the driver tool with parameters, its package held, and adds the step's line; true on success.
+bool RunDriverStep(HWND owner, DialogOutput& output, const wchar_t* parameters, const wchar_t* succeeded,
+                   const wchar_t* failed) {
+    PinnedFiles pinned;
+    const bool ran = HoldDriverPackageForRun(pinned) &&
+                     RunWorkspaceToolElevated(owner, output, kDriverTool, parameters, kDriverToolWaitMs);
+    output.AppendLine(ran ? succeeded : failed);
+    return ran;
+}
+
 }  // namespace
 
 DriverPackageExtractor SetDriverPackageExtractor(DriverPackageExtractor extractor) {
@@ -87,26 +97,14 @@ bool PreInstallDriver(HWND owner, DialogOutput& output) {
         output.AppendLine(L"[Driver] Extract embedded files failed.");
         return true;
     }
-    PinnedFiles pinned;
-    if (HoldDriverPackageForRun(pinned) &&
-        RunWorkspaceToolElevated(owner, output, kDriverTool, kPreInstallParameters, kDriverToolWaitMs)) {
-        output.AppendLine(L"[Driver] Pre-install succeeded.");
-        return true;
-    }
-    output.AppendLine(L"[Driver] Pre-install failed or timed out.");
-    return false;
+    return RunDriverStep(owner, output, kPreInstallParameters, L"[Driver] Pre-install succeeded.",
+                         L"[Driver] Pre-install failed or timed out.");
 }
 
 bool PreUninstallDriver(HWND owner, DialogOutput& output) {
     g_extractor();  // files still in place from the start are enough; a missing tool is reported below
-    PinnedFiles pinned;
-    if (HoldDriverPackageForRun(pinned) &&
-        RunWorkspaceToolElevated(owner, output, kDriverTool, kPreUninstallParameters, kDriverToolWaitMs)) {
-        output.AppendLine(L"[Driver] Pre-uninstall succeeded.");
-        return true;
-    }
-    output.AppendLine(L"[Driver] Pre-uninstall failed or timed out.");
-    return false;
+    return RunDriverStep(owner, output, kPreUninstallParameters, L"[Driver] Pre-uninstall succeeded.",
+                         L"[Driver] Pre-uninstall failed or timed out.");
 }
 
 }  // namespace vandrel
