@@ -135,10 +135,17 @@ ensure_display() {
     if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
       Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
       xvfb_pid=$!
-      export DISPLAY=":$n"
-      for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && return; sleep 0.1; done
-      echo "env: Xvfb did not start on :$n" >&2
-      return 1
+      for _ in $(seq 1 50); do
+        if [ -e "/tmp/.X11-unix/X$n" ]; then
+          export DISPLAY=":$n"
+          return
+        fi
+        # Gone already: the number is taken where this folder cannot show it (another mount namespace).
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+      done
+      kill "$xvfb_pid" 2>/dev/null || true
+      xvfb_pid=
     fi
   done
   echo "env: no free display number" >&2

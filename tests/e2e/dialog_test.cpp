@@ -7,6 +7,7 @@
 
 #include "common/text.h"
 #include "tests/e2e/tool_fixture.h"
+#include "version.h"  // the version the build gives the tool
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "resources/resource.h"
@@ -18,7 +19,7 @@ using DialogTest = ToolTest;
 
 TEST_F(DialogTest, ShowsTheEnglishCaptionsWithTheVersionInTheTitle) {
     ASSERT_TRUE(Start());
-    EXPECT_EQ(L"Quorra2 Transmitter Update Tool v1.8.0.0", WindowText(dialog_));
+    EXPECT_EQ(std::wstring(L"Quorra2 Transmitter Update Tool v") + VANDREL_VERSION_WIDE, WindowText(dialog_));
     struct Expected { int id; const wchar_t* caption; bool shown; };
     const Expected controls[] = {
         {IDC_FIRMWARE_LABEL, L"Firmware:", true}, {IDC_FIRMWARE_PATH, L"", true}, {IDC_SELECT, L"Select", true},

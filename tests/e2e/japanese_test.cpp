@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/tool_fixture.h"
+#include "version.h"  // the version the build gives the tool
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "resources/resource.h"
@@ -14,7 +15,7 @@ using JapaneseDialogTest = ToolTest;
 TEST_F(JapaneseDialogTest, ShowsTheJapaneseTemplateWithTheVersionInTheTitle) {
     ASSERT_EQ(0x0411, ::GetUserDefaultUILanguage()) << "run this program with LANG=ja_JP.UTF-8";
     ASSERT_TRUE(Start());
-    EXPECT_EQ(L" Quorra2 Transmitter Update Tool v1.8.0.0", WindowText(dialog_));
+    EXPECT_EQ(std::wstring(L" Quorra2 Transmitter Update Tool v") + VANDREL_VERSION_WIDE, WindowText(dialog_));
     const std::pair<int, const wchar_t*> captions[] = {
         {IDC_FIRMWARE_LABEL, L"ファームウエア:"}, {IDC_SELECT, L"選択"}, {IDC_START_WRITING, L"書込開始"}, {IDC_WRITING_LABEL, L"書込中..."},
         {IDC_CONNECT_HINT, L"送信機を接続してください"}, {IDC_DRIVER_HINT, L"USBドライバーをインストールしてください"}, {IDC_CONFIRM_VERSION, L"バージョン確認"},

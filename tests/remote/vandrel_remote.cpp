@@ -4,6 +4,7 @@
 //   vandrel-remote wait                 wait for the initialised main dialog, print its title
 //   vandrel-remote click BUTTON         click start-writing, confirm-version or select (or a control id)
 //   vandrel-remote box [SECONDS]        wait for a message box, print "caption | text", press OK
+//   vandrel-remote show-box [SECONDS]   the same, leaving the box open (for a screenshot)
 //   vandrel-remote select-file PATH     click Select and pick PATH in the file dialog
 //   vandrel-remote lines                print the hidden message list
 //   vandrel-remote close [SECONDS]      send the close request and wait for the tool to end
@@ -58,13 +59,15 @@ std::wstring OneLine(std::wstring text) {
     return text;
 }
 
-int ReadBox(HWND dialog, DWORD timeoutMs) {
+// Waits for a message box and prints it; presses its OK button unless told to leave it open.
+int ReadBox(HWND dialog, DWORD timeoutMs, bool dismiss) {
     MessageBoxInfo box;
     if (!WaitForMessageBox(ProcessOf(dialog), &box, timeoutMs)) {
         Print(L"no message box appeared");
         return 1;
     }
     Print(box.caption + L" | " + OneLine(box.text));
+    if (!dismiss) return 0;
     DismissMessageBox(box.window);
     WaitFor([&] { return !::IsWindow(box.window); }, 5000);
     return 0;
@@ -126,7 +129,8 @@ int wmain(int argc, wchar_t** argv) {
         argv += 2;
     }
     if (argc < 2) {
-        Print(L"usage: vandrel-remote wait | click ID | box [SECONDS] | select-file PATH | lines | close [SECONDS]");
+        Print(L"usage: vandrel-remote wait | click BUTTON | box [SECONDS] | show-box [SECONDS] | select-file PATH | lines | "
+              L"close [SECONDS]");
         return 2;
     }
     const std::wstring command = argv[1];
@@ -144,7 +148,8 @@ int wmain(int argc, wchar_t** argv) {
         Click(dialog, ButtonId(argv[2]));
         return 0;
     }
-    if (command == L"box") return ReadBox(dialog, seconds * 1000);
+    if (command == L"box") return ReadBox(dialog, seconds * 1000, true);
+    if (command == L"show-box") return ReadBox(dialog, seconds * 1000, false);
     if (command == L"select-file" && argc > 2) return SelectFile(dialog, argv[2]);
     if (command == L"lines") {
         for (const auto& line : ListBoxLines(::GetDlgItem(dialog, IDC_MESSAGE_LIST))) Print(OneLine(line));
