@@ -1,9 +1,7 @@
 #include "package/package_unpacking.h"
 
-#include <utility>
-#include <vector>
-
 #include "common/dispatching_wait.h"
+#include "common/hidden_process.h"
 #include "common/phase_marks.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
@@ -25,21 +23,6 @@ ExitCodeQuery g_exitCodeQuery = &::GetExitCodeProcess;
 
 void ShowFailure(DialogOutput& output, const std::wstring& text) {
     output.ShowMessageBox(text, LoadText(IDS_CAPTION_7Z_FAILED).c_str(), MB_ICONERROR);
-}
-
-// Starts the command hidden in folder; the process handle, or empty.
-UniqueHandle StartHidden(const std::wstring& commandLine, const std::wstring& folder) {
-    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
-    writable.push_back(L'\0');
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                          folder.c_str(), &startup, &info))
-        return UniqueHandle();
-    return std::move(ProcessHandles(info).process);
 }
 
 // The exit code of an ended process. A query that fails gives kUnknownExitCode, never 0: an
