@@ -6,6 +6,8 @@
 #include <string>
 
 #include "common/unique_handle.h"
+#include "workspace/file_toolkit.h"
+#include "workspace/secure_delete.h"
 
 namespace vandrel {
 
@@ -40,7 +42,7 @@ bool OwnerStillRuns(DWORD pid, const FILETIME& folderMade) {
 void RemoveCopyFolder(const std::wstring& folder) {
     const std::wstring copy = folder + L"\\RKUpgrade.dll";
     ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(copy.c_str());
+    DeleteOrScheduleAtReboot(copy, 0);  // one attempt: nothing holds the copy of an ended process
     ::RemoveDirectoryW(folder.c_str());  // fails, and the folder stays, when it holds anything else
 }
 
@@ -49,15 +51,16 @@ void RemoveCopyFolder(const std::wstring& folder) {
 void RemoveStaleLibraryCopies() {
     wchar_t temp[MAX_PATH + 1] = {};
     if (!::GetTempPathW(MAX_PATH + 1, temp)) return;
-    WIN32_FIND_DATAW entry{};
-    UniqueFind find(::FindFirstFileW((std::wstring(temp) + kPrefix + L"*").c_str(), &entry));
-    if (!find) return;
-    do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            continue;
-        const DWORD pid = ProcessIdOf(entry.cFileName);
-        if (pid != 0 && !OwnerStillRuns(pid, entry.ftCreationTime)) RemoveCopyFolder(temp + std::wstring(entry.cFileName));
-    } while (::FindNextFileW(find.get(), &entry));
+    const std::wstring pattern = std::wstring(kPrefix) + L"*";
+    ForEachEntry(
+        temp,
+        [&](const WIN32_FIND_DATAW& entry) {
+            if (!IsFolderEntry(entry) || IsLinkEntry(entry)) return;
+            const DWORD pid = ProcessIdOf(entry.cFileName);
+            if (pid != 0 && !OwnerStillRuns(pid, entry.ftCreationTime))
+                RemoveCopyFolder(WithTrailingBackslash(temp) + entry.cFileName);
+        },
+        pattern.c_str());
 }
 
 }  // namespace vandrel

@@ -71,10 +71,11 @@ std::wstring WithoutTrailingBackslash(std::wstring folder) {
     return folder;
 }
 
-void ForEachEntry(const std::wstring& folder, const std::function<void(const WIN32_FIND_DATAW& entry)>& visit) {
-    if (folder.empty()) return;  // "*" alone would list the current directory
+void ForEachEntry(const std::wstring& folder, const std::function<void(const WIN32_FIND_DATAW& entry)>& visit,
+                  const wchar_t* pattern) {
+    if (folder.empty()) return;  // the pattern alone would list the current directory
     WIN32_FIND_DATAW entry{};
-    UniqueFind find(::FindFirstFileW((WithTrailingBackslash(folder) + L"*").c_str(), &entry));
+    UniqueFind find(::FindFirstFileW((WithTrailingBackslash(folder) + pattern).c_str(), &entry));
     if (!find) return;
     do {
         if (std::wcscmp(entry.cFileName, L".") != 0 && std::wcscmp(entry.cFileName, L"..") != 0) visit(entry);

@@ -41,9 +41,10 @@ bool IsExistingFile(const std::wstring& path);
 std::wstring WithTrailingBackslash(std::wstring folder);
 std::wstring WithoutTrailingBackslash(std::wstring folder);
 
-// Calls visit for every entry of folder (trailing backslash optional) except "." and "..", in listing
-// order; a folder that cannot be listed is skipped. An empty path lists nothing.
-void ForEachEntry(const std::wstring& folder, const std::function<void(const WIN32_FIND_DATAW& entry)>& visit);
+// Calls visit for every entry of folder (trailing backslash optional) whose name matches pattern, except
+// "." and "..", in listing order; a folder that cannot be listed is skipped. An empty path lists nothing.
+void ForEachEntry(const std::wstring& folder, const std::function<void(const WIN32_FIND_DATAW& entry)>& visit,
+                  const wchar_t* pattern = L"*");
 bool IsFolderEntry(const WIN32_FIND_DATAW& entry);
 // A junction or directory symlink (an archive can bring one): never to be entered.
 bool IsLinkEntry(const WIN32_FIND_DATAW& entry);
