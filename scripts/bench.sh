@@ -11,12 +11,8 @@ set -euo pipefail
 source "$(dirname "$0")/env.sh"
 announce_arch "benchmarking"
 
-bash "$repo/scripts/install-deps.sh"
-bash "$repo/scripts/build.sh" --target write-bench
-ensure_wineprefix
-ensure_display
-start_wineserver
-trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
+start_wine_session --target write-bench
+trap end_wine_session EXIT
 
 bench() { run_wine "$build_dir/bin/write-bench.exe" "$@" 2>/dev/null | tr -d '\r'; }
 for mib in ${BENCH_LATENCY_MIB:-256}; do bench latency "$mib" "${BENCH_ROUNDS:-5}"; done

@@ -155,3 +155,21 @@ ensure_display() {
 stop_display() {
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
 }
+
+# What every script that runs the tool does first: installs what is missing, builds (the arguments go to
+# build.sh), and starts Wine on a display. end_wine_session stops what this started.
+start_wine_session() {
+  bash "$repo/scripts/install-deps.sh"
+  bash "$repo/scripts/build.sh" "$@"
+  ensure_wineprefix
+  ensure_display
+  start_wineserver
+}
+
+end_wine_session() {
+  wineserver -k 2>/dev/null || true
+  stop_display
+}
+
+# A command of the virtual transmitter (see standins/), its output without carriage returns.
+transmitter() { run_wine "$build_dir/bin/virtual-transmitter.exe" "$@" 2>/dev/null | tr -d '\r'; }

@@ -6,24 +6,18 @@ set -euo pipefail
 source "$(dirname "$0")/env.sh"
 announce_arch "running"
 
-bash "$repo/scripts/install-deps.sh"
-bash "$repo/scripts/build.sh"
-ensure_wineprefix
 headless=no
 [ -n "${DISPLAY:-}" ] || headless=yes
-ensure_display
-start_wineserver
+start_wine_session
 
 bin=$build_dir/bin
 shots=$build_dir/screenshots
 mkdir -p "$shots"
-transmitter() { run_wine "$bin/virtual-transmitter.exe" "$@" 2>/dev/null | tr -d '\r'; }
 remote() { run_wine "$bin/vandrel-remote.exe" --desktop Vandrel "$@" 2>/dev/null | tr -d '\r'; }
 cleanup() {
   transmitter unplug --all >/dev/null || true
   transmitter service remove >/dev/null || true
-  wineserver -k 2>/dev/null || true
-  stop_display
+  end_wine_session
 }
 trap cleanup EXIT
 

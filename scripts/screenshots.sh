@@ -6,22 +6,16 @@ set -euo pipefail
 source "$(dirname "$0")/env.sh"
 announce_arch "taking screenshots with"
 
-bash "$repo/scripts/install-deps.sh"
-bash "$repo/scripts/build.sh" --target Vandrel virtual-transmitter vandrel-remote
-ensure_wineprefix
 unset DISPLAY  # always a private Xvfb: the pictures must not depend on the desktop they were taken on
-ensure_display
-start_wineserver
+start_wine_session --target Vandrel virtual-transmitter vandrel-remote
 
 bin=$build_dir/bin
 images=$repo/docs/images
 mkdir -p "$images"
-transmitter() { run_wine "$bin/virtual-transmitter.exe" "$@" 2>/dev/null | tr -d '\r'; }
 remote() { run_wine "$bin/vandrel-remote.exe" --desktop Guide "$@" 2>/dev/null | tr -d '\r'; }
 cleanup() {
   transmitter unplug --all >/dev/null || true
-  wineserver -k 2>/dev/null || true
-  stop_display
+  end_wine_session
 }
 trap cleanup EXIT
 

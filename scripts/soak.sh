@@ -7,11 +7,7 @@ source "$(dirname "$0")/env.sh"
 announce_arch "soaking"
 runs=${1:-100}
 
-bash "$repo/scripts/install-deps.sh"
-bash "$repo/scripts/build.sh" --target write-soak
-ensure_wineprefix
-ensure_display
-start_wineserver
-trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
+start_wine_session --target write-soak
+trap end_wine_session EXIT
 
 run_wine "$build_dir/bin/write-soak.exe" "$runs" 2>/dev/null | tr -d '\r'

@@ -6,12 +6,8 @@ set -euo pipefail
 source "$(dirname "$0")/env.sh"
 announce_arch testing
 
-bash "$repo/scripts/install-deps.sh"
-bash "$repo/scripts/build.sh"
-ensure_wineprefix
-ensure_display
-start_wineserver
-trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
+start_wine_session
+trap end_wine_session EXIT
 
 cd "$build_dir"
 ctest --output-on-failure --timeout 300 "$@"
