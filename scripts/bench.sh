@@ -11,8 +11,8 @@ set -euo pipefail
 source "$(dirname "$0")/env.sh"
 announce_arch "benchmarking"
 
-start_wine_session --target write-bench
 trap end_wine_session EXIT
+start_wine_session --target write-bench
 
 bench() { run_wine "$build_dir/bin/write-bench.exe" "$@" 2>/dev/null | tr -d '\r'; }
 for mib in ${BENCH_LATENCY_MIB:-256}; do bench latency "$mib" "${BENCH_ROUNDS:-5}"; done

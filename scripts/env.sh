@@ -173,3 +173,18 @@ end_wine_session() {
 
 # A command of the virtual transmitter (see standins/), its output without carriage returns.
 transmitter() { run_wine "$build_dir/bin/virtual-transmitter.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+# window_remote DESKTOP COMMAND...: drives the tool's window on Wine's virtual desktop DESKTOP.
+window_remote() {
+  local desktop=$1
+  shift
+  run_wine "$build_dir/bin/vandrel-remote.exe" --desktop "$desktop" "$@" 2>/dev/null | tr -d '\r'
+}
+
+# make_firmware_package FOLDER PACKAGE FILE...: packs the files of FOLDER as a vendor's package is packed,
+# 7z with encrypted names and the tool's built-in password.
+make_firmware_package() {
+  local folder=$1 package=$2
+  shift 2
+  (cd "$folder" && 7zz a -t7z -ptamsin_harbor_unpacking -mhe=on "$package" "$@" >/dev/null)
+}

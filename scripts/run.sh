@@ -8,18 +8,18 @@ announce_arch "running"
 
 headless=no
 [ -n "${DISPLAY:-}" ] || headless=yes
-start_wine_session
-
-bin=$build_dir/bin
-shots=$build_dir/screenshots
-mkdir -p "$shots"
-remote() { run_wine "$bin/vandrel-remote.exe" --desktop Vandrel "$@" 2>/dev/null | tr -d '\r'; }
 cleanup() {
   transmitter unplug --all >/dev/null || true
   transmitter service remove >/dev/null || true
   end_wine_session
 }
 trap cleanup EXIT
+start_wine_session
+
+bin=$build_dir/bin
+shots=$build_dir/screenshots
+mkdir -p "$shots"
+remote() { window_remote Vandrel "$@"; }
 
 # A demo package: one image per hardware version, packed with the tool's built-in password.
 demo=$build_dir/demo
@@ -27,7 +27,7 @@ rm -rf "$demo" && mkdir -p "$demo/images"
 for v in 0 1 2; do
   head -c $((3 * 1024 * 1024 + v * 4096)) /dev/urandom > "$demo/images/fw_V$v.img"
 done
-(cd "$demo/images" && 7zz a -t7z -ptamsin_harbor_unpacking -mhe=on ../demo-firmware.bin fw_V0.img fw_V1.img fw_V2.img >/dev/null)
+make_firmware_package "$demo/images" "$demo/demo-firmware.bin" fw_V0.img fw_V1.img fw_V2.img
 package=$(run_wine winepath.exe -w "$demo/demo-firmware.bin" 2>/dev/null | tr -d '\r')
 expected=$(sha256sum "$demo/images/fw_V1.img" | cut -d' ' -f1)
 echo "run: demo package $demo/demo-firmware.bin ($package)"

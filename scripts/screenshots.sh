@@ -7,17 +7,17 @@ source "$(dirname "$0")/env.sh"
 announce_arch "taking screenshots with"
 
 unset DISPLAY  # always a private Xvfb: the pictures must not depend on the desktop they were taken on
-start_wine_session --target Vandrel virtual-transmitter vandrel-remote
-
-bin=$build_dir/bin
-images=$repo/docs/images
-mkdir -p "$images"
-remote() { run_wine "$bin/vandrel-remote.exe" --desktop Guide "$@" 2>/dev/null | tr -d '\r'; }
 cleanup() {
   transmitter unplug --all >/dev/null || true
   end_wine_session
 }
 trap cleanup EXIT
+start_wine_session --target Vandrel virtual-transmitter vandrel-remote
+
+bin=$build_dir/bin
+images=$repo/docs/images
+mkdir -p "$images"
+remote() { window_remote Guide "$@"; }
 
 # A package like a vendor's, where a user would keep it (C:\Firmware): one image per hardware version,
 # packed with the tool's built-in password.
@@ -25,7 +25,7 @@ work=$build_dir/guide
 firmware=$WINEPREFIX/drive_c/Firmware
 rm -rf "$work" "$firmware" && mkdir -p "$work" "$firmware"
 for v in 0 1 2; do head -c $((2 * 1024 * 1024)) /dev/urandom > "$work/fw_V$v.img"; done
-(cd "$work" && 7zz a -t7z -ptamsin_harbor_unpacking -mhe=on "$firmware/Q2_firmware_1.4.bin" fw_V0.img fw_V1.img fw_V2.img >/dev/null)
+make_firmware_package "$work" "$firmware/Q2_firmware_1.4.bin" fw_V0.img fw_V1.img fw_V2.img
 package='C:\Firmware\Q2_firmware_1.4.bin'
 
 # The virtual desktop, the size of the screenshots; the window sits at its top left.

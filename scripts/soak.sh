@@ -7,7 +7,7 @@ source "$(dirname "$0")/env.sh"
 announce_arch "soaking"
 runs=${1:-100}
 
-start_wine_session --target write-soak
 trap end_wine_session EXIT
+start_wine_session --target write-soak
 
 run_wine "$build_dir/bin/write-soak.exe" "$runs" 2>/dev/null | tr -d '\r'

@@ -6,8 +6,8 @@ set -euo pipefail
 source "$(dirname "$0")/env.sh"
 announce_arch testing
 
-start_wine_session
 trap end_wine_session EXIT
+start_wine_session
 
 cd "$build_dir"
 ctest --output-on-failure --timeout 300 "$@"
