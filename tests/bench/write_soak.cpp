@@ -7,7 +7,6 @@
 // per run and a summary. Exits 1 when any run went wrong.
 #include <windows.h>
 #include <psapi.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include "tests/bench/tool_session.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tool_folders.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "tests/workspace/workspace_test_support.h"
 #include "resources/resource.h"
@@ -38,18 +38,10 @@ std::string ImageFor(int version) {
     return bytes;
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 std::wstring Sha256Of(const std::string& bytes) {
     vandrel::standin::Sha256 hash;
     hash.Update(bytes.data(), bytes.size());
     return hash.FinishHex();
-}
-
-std::wstring WorkspaceBase() {
-    wchar_t local[MAX_PATH] = {};
-    ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
-    return std::wstring(local) + L"\\QuorraUpgrade\\";
 }
 
 struct Totals {
@@ -85,8 +77,8 @@ void RunOnce(ToolSession& tool, const std::wstring& package, PluggedDevices& dev
     if (totals.runs == 1) totals.firstMiB = mib;
     totals.lastMiB = mib;
     totals.maxMiB = std::max(totals.maxMiB, mib);
-    std::printf("soak: run %d/%d (%s): %s in %.2f s; flash %s; workspace %s; working set %.1f MiB\n", number, of,
-                kind, finished ? Narrow(result).c_str() : "no result", seconds,
+    std::printf("soak: run %d/%d (%s): %ls in %.2f s; flash %s; workspace %s; working set %.1f MiB\n", number, of,
+                kind, finished ? result.c_str() : L"no result", seconds,
                 right ? "holds the V1 image" : "WRONG", left.empty() ? "empty" : "NOT EMPTY", mib);
     std::fflush(stdout);
 }

@@ -23,13 +23,13 @@ protected:
         UnplugAllVirtualDevices();
         ASSERT_TRUE(service_.Remove());
     }
-    // Starts the tool with a driver tool that fails for as long as the file returned exists (it does).
-    std::wstring StartWithFailingDriverTool() {
-        const std::wstring failFlag = flags_ / L"fail-now";
-        failing_ = std::make_unique<ScopedEnvironment>(L"VANDREL_DRIVER_STUB_FAIL_WHILE", failFlag);
-        EXPECT_TRUE(Start());
-        EXPECT_TRUE(WriteFileBytes(failFlag, "x"));
-        return failFlag;
+    // While this file exists, the driver tool fails.
+    std::wstring FailFlag() const { return flags_ / L"fail-now"; }
+    // Starts the tool with a driver tool that fails from now on.
+    void StartWithFailingDriverTool() {
+        failing_ = std::make_unique<ScopedEnvironment>(L"VANDREL_DRIVER_STUB_FAIL_WHILE", FailFlag());
+        ASSERT_TRUE(Start());
+        ASSERT_TRUE(WriteFileBytes(FailFlag(), "x"));
     }
     bool LastLineIs(const wchar_t* line) {
         const auto lines = MessageLines();
@@ -82,7 +82,7 @@ TEST_F(DriverTest, AFailedPreInstallIsShownBeforeTheToolEnds) {
 }
 
 TEST_F(DriverTest, AFailedUninstallKeepsTheToolOpenAndTheNextCloseTriesAgain) {
-    const std::wstring failFlag = StartWithFailingDriverTool();
+    ASSERT_NO_FATAL_FAILURE(StartWithFailingDriverTool());
     ASSERT_NE(nullptr, dialog_);
 
     ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
@@ -96,13 +96,13 @@ TEST_F(DriverTest, AFailedUninstallKeepsTheToolOpenAndTheNextCloseTriesAgain) {
     EXPECT_TRUE(LastLineIs(L"[Driver] Pre-uninstall failed or timed out."));
     EXPECT_TRUE(RockusbServiceExists());
 
-    ::DeleteFileW(failFlag.c_str());
+    ::DeleteFileW(FailFlag().c_str());
     CloseAndExpectExit();
     EXPECT_FALSE(RockusbServiceExists());
 }
 
 TEST_F(DriverTest, ASecondCloseAfterARefusedOneEndsTheToolAndSaysTheDriverMayRemain) {
-    StartWithFailingDriverTool();
+    ASSERT_NO_FATAL_FAILURE(StartWithFailingDriverTool());
     ASSERT_NE(nullptr, dialog_);
 
     const wchar_t* const expected[] = {

@@ -39,27 +39,20 @@ TEST_F(JapaneseDialogTest, ResultAndEmptyPathMessagesAreJapaneseWhileTheOthersSt
     PluggedDevices devices;
     ASSERT_FALSE(devices.Plug(L"--upgrade-ms 200").empty());
 
-    auto startWriting = [&] {
-        Click(dialog_, IDC_START_WRITING);
-        MessageBoxInfo box;
-        EXPECT_TRUE(WaitForMessageBox(tool_->id(), &box, 60000));
-        DismissMessageBox(box.window);
-        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
-        return box;
-    };
+    auto startWriting = [&] { return ClickAndReadBox(IDC_START_WRITING, 60000); };
     EXPECT_EQ(L"ファームウェアデータを選択してください", startWriting().text);
 
     TempDir folder;
     ASSERT_TRUE(WriteFileBytes(folder / L"fw.zip", "zip"));
-    ::SendMessageW(Control(IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"fw.zip").c_str()));
+    SetFirmwarePath(folder / L"fw.zip");
     EXPECT_EQ(L"Unsupported firmware format.", startWriting().text);
 
     ASSERT_TRUE(WriteFileBytes(folder / L"empty.img", ""));
-    ::SendMessageW(Control(IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"empty.img").c_str()));
+    SetFirmwarePath(folder / L"empty.img");
     EXPECT_EQ(L"ファームウェアイメージが空です（0 バイト）。書込は行われませんでした。", startWriting().text);
 
     ASSERT_TRUE(WriteFileBytes(folder / L"fw.img", std::string(5000, 'j')));
-    ::SendMessageW(Control(IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((folder / L"fw.img").c_str()));
+    SetFirmwarePath(folder / L"fw.img");
     const MessageBoxInfo result = startWriting();
     EXPECT_EQ(L"Message", result.caption);
     EXPECT_EQ(L"書込成功", result.text);

@@ -2,8 +2,6 @@
 // the messages when that copy cannot be made or loaded.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "resources/resource.h"
 #include "tests/e2e/tool_fixture.h"
 #include "tests/support/resource_patch.h"
@@ -37,9 +35,7 @@ TEST_F(StartupTest, AfterTheFirstInstanceClosedANewStartRunsNormally) {
 TEST_F(StartupTest, LibraryCopyIsPrivateHiddenAndGoneAfterExit) {
     const auto before = PrivateLibraryFolders();
     ASSERT_TRUE(Start());
-    std::vector<std::wstring> created;
-    for (const auto& folder : PrivateLibraryFolders())
-        if (std::find(before.begin(), before.end(), folder) == before.end()) created.push_back(folder);
+    const std::vector<std::wstring> created = NewLibraryFolders(before);
     ASSERT_EQ(1u, created.size());
     const std::wstring name = created[0].substr(created[0].find_last_of(L'\\') + 1);
     EXPECT_EQ(0u, name.find(L"YourApp-" + std::to_wstring(tool_->id()) + L"-")) << name;
@@ -58,9 +54,7 @@ TEST_F(StartupTest, LibraryCopyIsPrivateHiddenAndGoneAfterExit) {
 TEST_F(StartupTest, AStartRemovesTheLibraryCopyThatAKilledToolLeftBehind) {
     const auto before = PrivateLibraryFolders();
     ASSERT_TRUE(Start());
-    std::vector<std::wstring> left;
-    for (const auto& folder : PrivateLibraryFolders())
-        if (std::find(before.begin(), before.end(), folder) == before.end()) left.push_back(folder);
+    const std::vector<std::wstring> left = NewLibraryFolders(before);
     ASSERT_EQ(1u, left.size());
     tool_->Kill();
     ASSERT_TRUE(tool_->WaitForExit(10000));

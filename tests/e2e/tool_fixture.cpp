@@ -1,9 +1,5 @@
 #include "tests/e2e/tool_fixture.h"
 
-#include <shlobj.h>
-
-#include "common/unique_handle.h"
-
 namespace vandrel::test {
 
 HWND ToolTest::Start(const std::wstring& exe) {
@@ -12,6 +8,15 @@ HWND ToolTest::Start(const std::wstring& exe) {
     dialog_ = WaitForMainDialog(*tool_);
     EXPECT_NE(nullptr, dialog_) << "no main dialog appeared";
     return dialog_;
+}
+
+MessageBoxInfo ToolTest::ClickAndReadBox(int id, DWORD timeoutMs) {
+    Click(dialog_, id);
+    MessageBoxInfo box;
+    EXPECT_TRUE(WaitForMessageBox(tool_->id(), &box, timeoutMs));
+    DismissMessageBox(box.window);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+    return box;
 }
 
 void ToolTest::CloseAndExpectExit() {
@@ -27,25 +32,6 @@ void ToolTest::TearDown() {
         ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
         if (!tool_->WaitForExit(10000)) tool_->Kill();
     }
-}
-
-std::wstring WorkspaceBase() {
-    wchar_t local[MAX_PATH] = {};
-    ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
-    return std::wstring(local) + L"\\QuorraUpgrade\\";
-}
-
-std::vector<std::wstring> PrivateLibraryFolders() {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    std::vector<std::wstring> folders;
-    WIN32_FIND_DATAW entry{};
-    UniqueFind find(::FindFirstFileW((std::wstring(temp) + L"YourApp-*").c_str(), &entry));
-    if (!find) return folders;
-    do {
-        folders.push_back(std::wstring(temp) + entry.cFileName);
-    } while (::FindNextFileW(find.get(), &entry));
-    return folders;
 }
 
 }  // namespace vandrel::test

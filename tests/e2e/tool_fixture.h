@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/tool_folders.h"
 #include "tests/support/window_driver.h"
 #include "resources/resource.h"
 
@@ -21,17 +22,17 @@ protected:
     void CloseAndExpectExit();
     HWND Control(int id) const { return ::GetDlgItem(dialog_, id); }
     std::vector<std::wstring> MessageLines() const { return ListBoxLines(Control(IDC_MESSAGE_LIST)); }
+    // Puts path into the firmware path box, as typing it would.
+    void SetFirmwarePath(const std::wstring& path) const {
+        ::SendMessageW(Control(IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    }
+    // Clicks button id and returns the message box that ends the click, dismissed and gone.
+    MessageBoxInfo ClickAndReadBox(int id, DWORD timeoutMs = 15000);
 
     void TearDown() override;
 
     std::unique_ptr<Process> tool_;
     HWND dialog_ = nullptr;
 };
-
-// The tool's workspace base folder, %LOCALAPPDATA%\QuorraUpgrade\ (with its trailing backslash).
-std::wstring WorkspaceBase();
-
-// The folders "YourApp-*" in the temporary folder: the private copies of the upgrade library.
-std::vector<std::wstring> PrivateLibraryFolders();
 
 }  // namespace vandrel::test

@@ -15,16 +15,6 @@ protected:
         ASSERT_TRUE(service_.Install());
     }
 
-    // Clicks the button and returns the box it shows, dismissed.
-    MessageBoxInfo ClickAndReadBox() {
-        Click(dialog_, IDC_CONFIRM_VERSION);
-        MessageBoxInfo box;
-        EXPECT_TRUE(WaitForMessageBox(tool_->id(), &box));
-        DismissMessageBox(box.window);
-        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
-        return box;
-    }
-
     RockusbServiceGuard service_;
     PluggedDevices devices_;
 };
@@ -32,7 +22,7 @@ protected:
 TEST_F(VersionTest, ShowsTheVersionOfThePluggedTransmitter) {
     ASSERT_FALSE(devices_.Plug(L"--version V2.4.6").empty());
     ASSERT_TRUE(Start());
-    const MessageBoxInfo box = ClickAndReadBox();
+    const MessageBoxInfo box = ClickAndReadBox(IDC_CONFIRM_VERSION);
     EXPECT_EQ(L"Message", box.caption);
     EXPECT_EQ(L"Version : V2.4.6", box.text);
     const auto lines = MessageLines();
@@ -47,7 +37,7 @@ TEST_F(VersionTest, ShowsTheVersionOfThePluggedTransmitter) {
 
 TEST_F(VersionTest, WithoutATransmitterSaysSo) {
     ASSERT_TRUE(Start());
-    const MessageBoxInfo box = ClickAndReadBox();
+    const MessageBoxInfo box = ClickAndReadBox(IDC_CONFIRM_VERSION);
     EXPECT_EQ(L"Message", box.caption);
     EXPECT_EQ(L"No found device!", box.text);
     EXPECT_EQ(L"No found device!", MessageLines().back());
@@ -61,7 +51,7 @@ TEST_F(VersionTest, WithoutATransmitterSaysSo) {
 TEST_F(VersionTest, RefusedReadSaysNotSupported) {
     ASSERT_FALSE(devices_.Plug(L"--fail-read").empty());
     ASSERT_TRUE(Start());
-    EXPECT_EQ(L"Not supported", ClickAndReadBox().text);
+    EXPECT_EQ(L"Not supported", ClickAndReadBox(IDC_CONFIRM_VERSION).text);
     EXPECT_EQ(0u, MessageLines().back().find(L"RK_ReadCustomData returned FALSE. length=8, offset=103 (layer="));
     CloseAndExpectExit();
 }

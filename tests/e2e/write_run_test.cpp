@@ -53,18 +53,9 @@ protected:
         ASSERT_EQ(0, MakePackage(content_.path(), package_, kPackagePassword));
     }
 
-    void SetFirmwarePath(const std::wstring& path) {
-        ::SendMessageW(Control(IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    }
-
     // Clicks Start Writing and returns the box that ends the click, dismissed.
     MessageBoxInfo StartWritingAndReadBox(DWORD timeoutMs = 60000) {
-        Click(dialog_, IDC_START_WRITING);
-        MessageBoxInfo box;
-        EXPECT_TRUE(WaitForMessageBox(tool_->id(), &box, timeoutMs));
-        DismissMessageBox(box.window);
-        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
-        return box;
+        return ClickAndReadBox(IDC_START_WRITING, timeoutMs);
     }
 
     std::string Flash(const std::wstring& device) { return ReadFileBytes(VirtualFlashPath(device)); }
@@ -348,8 +339,8 @@ struct RefusedCase {
     const char* name;
     const wchar_t* deviceOptions;  // null: no device
     // "<package>": the good package; "<empty image package>": one whose V1 image has 0 bytes; "<missing>":
-    // a path naming no file; "": none; a name ending in ".img" with nothing else: an empty image; else a
-    // file to make (below folders made as needed).
+    // a path naming no file; "": none; "empty.img": an image of 0 bytes; else a file holding "not a
+    // package" to make (below folders made as needed).
     const wchar_t* firmware;
     const wchar_t* caption;
     const wchar_t* text;
@@ -374,14 +365,9 @@ TEST_P(RefusedRunTest, EndsWithAMessageAndStartsNothing) {
         ASSERT_EQ(0, MakePackage(content.path(), firmware, kPackagePassword));
     } else if (firmware == L"<missing>") {
         firmware = folder_ / L"missing.bin";
-    } else if (firmware == L"empty.img") {
-        firmware = folder_ / firmware;
-        ASSERT_TRUE(WriteFileBytes(firmware, ""));
     } else if (!firmware.empty()) {
+        ASSERT_TRUE(WriteTree(folder_.path(), {{firmware, firmware == L"empty.img" ? "" : "not a package"}}));
         firmware = folder_ / firmware;
-        const size_t folderEnd = firmware.find_last_of(L'\\');
-        ::CreateDirectoryW(firmware.substr(0, folderEnd).c_str(), nullptr);
-        ASSERT_TRUE(WriteFileBytes(firmware, "not a package"));
     }
     SetFirmwarePath(firmware);
     const MessageBoxInfo box = StartWritingAndReadBox();
