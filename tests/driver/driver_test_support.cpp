@@ -1,7 +1,6 @@
 #include "tests/driver/driver_test_support.h"
 
 #include <setupapi.h>
-#include <tlhelp32.h>
 
 #include "common/text.h"
 #include "common/unique_handle.h"
@@ -71,14 +70,9 @@ std::wstring MultiString(const std::vector<std::wstring>& items) {
 }
 
 int EndStartedDriverTools() {
-    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return 0;
     int ended = 0;
-    PROCESSENTRY32W entry{sizeof entry};
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ParentProcessID != ::GetCurrentProcessId() || _wcsicmp(entry.szExeFile, L"driver_x64.exe") != 0)
-            continue;
-        UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    for (DWORD id : ChildProcessIds(::GetCurrentProcessId(), L"driver_x64.exe")) {
+        UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
         if (process && ::TerminateProcess(process.get(), 1)) {
             ::WaitForSingleObject(process.get(), 10000);
             ++ended;

@@ -1,7 +1,6 @@
 // "Start Writing" in the real tool, end to end: a password-protected package or a single image is
 // written into a virtual transmitter, and every failure on the way tells the user.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -176,13 +175,8 @@ TEST_F(WriteRunTest, AnImageTaggedV10IsNotTakenForVersionOne) {
 
 // The 7za.exe that the tool started, or empty while there is none.
 UniqueHandle FindSevenZipOf(DWORD toolId) {
-    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = snapshot && ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
-        if (entry.th32ParentProcessID == toolId && _wcsicmp(entry.szExeFile, L"7za.exe") == 0)
-            return UniqueHandle(::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
-    return UniqueHandle();
+    const std::vector<DWORD> ids = ChildProcessIds(toolId, L"7za.exe");
+    return ids.empty() ? UniqueHandle() : UniqueHandle(::OpenProcess(SYNCHRONIZE, FALSE, ids.front()));
 }
 
 TEST_F(WriteRunTest, TheDialogAnswersDuringALongUnpackingAndRefusesToEndMeanwhile) {

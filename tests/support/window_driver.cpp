@@ -1,5 +1,7 @@
 #include "tests/support/window_driver.h"
 
+#include <tlhelp32.h>
+
 #include "common/module_path.h"
 #include "resources/resource.h"
 
@@ -107,6 +109,17 @@ HWND WaitForMainDialog(const Process& process, DWORD timeoutMs) {
         },
         timeoutMs);
     return dialog;
+}
+
+std::vector<DWORD> ChildProcessIds(DWORD parent, const wchar_t* exe) {
+    std::vector<DWORD> ids;
+    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return ids;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, exe) == 0) ids.push_back(entry.th32ProcessID);
+    return ids;
 }
 
 bool WaitForMessageBox(DWORD processId, MessageBoxInfo* box, DWORD timeoutMs, HWND except) {

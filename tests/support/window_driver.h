@@ -38,6 +38,9 @@ private:
     DWORD id_ = 0;
 };
 
+// The ids of the running processes that parent started from a program named exe (case aside).
+std::vector<DWORD> ChildProcessIds(DWORD parent, const wchar_t* exe);
+
 // Top-level windows of a process (or of every process when processId is 0) with the class name.
 std::vector<HWND> TopLevelWindows(DWORD processId, const wchar_t* className = L"#32770");
 
