@@ -75,8 +75,9 @@ TEST_F(WriteRunTest, WritesThePackagesImageForTheDevicesHardwareVersion) {
     Click(dialog_, IDC_START_WRITING);
 
     // While the device is written: busy, controls disabled, progress shown, no way out.
-    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(IDC_PROGRESS)); }, 30000)) << "the progress display starts";
-    EXPECT_TRUE(IsShown(Control(IDC_WRITING_LABEL)));
+    // The bar and its label are shown one after the other: wait for both, not for the bar alone.
+    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(IDC_PROGRESS)) && IsShown(Control(IDC_WRITING_LABEL)); }, 30000))
+        << "the progress display starts";
     for (int id : {IDC_START_WRITING, IDC_CONFIRM_VERSION, IDC_FIRMWARE_PATH, IDC_SELECT}) EXPECT_FALSE(IsEnabled(Control(id))) << id;
     DWORD_PTR answer = 1;
     ::SendMessageTimeoutW(dialog_, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
