@@ -38,8 +38,9 @@ void ShowLibraryFailure(const LibraryLoadFailure& failure) {
 }  // namespace
 
 BOOL CVandrelApp::InitInstance() {
-    // Before anything that is not a system DLL is loaded: nothing may come from the executable's folder
-    // (a Downloads folder, say), the current folder or the PATH.
+    // The executable imports only DLLs that Windows takes from System32 whatever its folder (KnownDLLs,
+    // and comctl32 through the manifest); everything else is loaded at run time, after this line, so that
+    // nothing comes from the executable's folder (a Downloads folder, say), the current folder or the PATH.
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kSingletonMutexName));
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {

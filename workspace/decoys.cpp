@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/dispatching_wait.h"
+#include "common/system_library.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "workspace/file_toolkit.h"
@@ -17,7 +18,9 @@ namespace vandrel {
 namespace {
 
 NTSTATUS SystemRandom(PUCHAR buffer, ULONG size) {
-    return ::BCryptGenRandom(nullptr, buffer, size, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    static const auto generate = SystemFunction<decltype(&::BCryptGenRandom)>(L"bcrypt.dll", "BCryptGenRandom");
+    if (!generate) return static_cast<NTSTATUS>(0xC0000225);  // STATUS_NOT_FOUND
+    return generate(nullptr, buffer, size, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
 }
 
 RandomSource g_randomSource = &SystemRandom;
