@@ -1,5 +1,7 @@
 #include "app/vandrel_app.h"
 
+#include <shlobj.h>
+
 #include "app/vandrel_dlg.h"
 #include "app/window_title.h"
 #include "common/module_path.h"
@@ -7,6 +9,7 @@
 #include "common/unique_handle.h"
 #include "resources/resource.h"
 #include "upgrade/library_loader.h"
+#include "workspace/secure_workspace.h"
 
 namespace vandrel {
 
@@ -35,6 +38,14 @@ void ShowLibraryFailure(const LibraryLoadFailure& failure) {
     ::MessageBoxW(nullptr, text.c_str(), LoadText(IDS_CAPTION_ERROR_CHINESE).c_str(), MB_ICONERROR);
 }
 
+void ShowUntrustedWorkspace() {
+    wchar_t localAppData[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, localAppData);
+    const std::wstring folder = std::wstring(localAppData) + L"\\" + kWorkspaceFolderName + L"\\";
+    ::MessageBoxW(nullptr, Format(LoadText(IDS_WORKSPACE_UNTRUSTED).c_str(), folder.c_str()).c_str(),
+                  LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
+}
+
 }  // namespace
 
 BOOL CVandrelApp::InitInstance() {
@@ -48,6 +59,12 @@ BOOL CVandrelApp::InitInstance() {
         return FALSE;
     }
     // A mutex that could not be made at all does not stop the start: the tool runs unprotected.
+    // Everything the tool writes goes into its workspace: without one it can trust, it does not start.
+    if (GetWorkspaceBaseFolder().empty()) {
+        ShowUntrustedWorkspace();
+        exitCode_ = 1;
+        return FALSE;
+    }
     LibraryLoadFailure failure;
     if (!LoadUpgradeLibrary(&failure)) {
         ShowLibraryFailure(failure);

@@ -1,5 +1,7 @@
 #include "common/dispatching_wait.h"
 
+#include <algorithm>
+
 #include "common/unique_handle.h"
 
 namespace vandrel {
@@ -55,6 +57,21 @@ DWORD WaitDispatching(HANDLE handle, DWORD timeoutMs) {
         if (result != WAIT_OBJECT_0 + 1) return result;
         // After WM_QUIT only the handle is waited for: the quit belongs to an outer loop.
         dispatching = DispatchQueued();
+    }
+}
+
+void SleepDispatching(DWORD ms) {
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        const ULONGLONG elapsed = ::GetTickCount64() - start;
+        if (elapsed >= ms) return;
+        const DWORD remaining = static_cast<DWORD>(ms - elapsed);
+        if (::MsgWaitForMultipleObjectsEx(0, nullptr, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0)
+            return;  // the time is up
+        if (!DispatchQueued()) {
+            ::Sleep(static_cast<DWORD>(ms - std::min<ULONGLONG>(ms, ::GetTickCount64() - start)));
+            return;
+        }
     }
 }
 

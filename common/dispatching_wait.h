@@ -10,6 +10,9 @@ namespace vandrel {
 // WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED, as WaitForSingleObject answers.
 DWORD WaitDispatching(HANDLE handle, DWORD timeoutMs);
 
+// Sleeps ms milliseconds while dispatching this thread's messages (a plain Sleep after WM_QUIT).
+void SleepDispatching(DWORD ms);
+
 // Dispatches the messages waiting for this thread, at most once every few milliseconds, so it costs next
 // to nothing when called between the blocks of a long loop.
 void DispatchPendingMessages();

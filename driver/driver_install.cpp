@@ -20,26 +20,27 @@ constexpr wchar_t kPreUninstallParameters[] = L"/u \"VID_2207\" \"rockusb.inf\""
 
 DriverPackageExtractor g_extractor = &ExtractDriverPackage;
 
-// Holds the driver package unchanged while driver_x64.exe runs with administrator rights (it loads
-// DIFxAPI.dll and reads the package after its start); files found changed are written again once. False
-// when a tool that is there stays different from the carried one: it must never run. A missing tool is
-// left to RunWorkspaceToolElevated, which tells the user.
-bool HoldDriverPackageForRun(PinnedFiles& pinned) {
-    if (PinDriverPackage(pinned)) return true;
-    if (g_extractor() && PinDriverPackage(pinned)) return true;
-    return !::PathFileExistsW((GetWorkspaceBaseFolder() + kDriverTool).c_str());
-}
-
 // "Incorrect", or its Japanese form: the string table follows the user-interface language.
 void ShowMissingFileBox(DialogOutput& output) {
     output.ShowMessageBox(LoadText(IDS_DRIVER_TOOL_MISSING), LoadText(IDS_CAPTION_MESSAGE).c_str(), MB_ICONERROR);
+}
+
+// Holds the driver package unchanged while driver_x64.exe runs with administrator rights (it loads
+// DIFxAPI.dll and reads the package after its start); files found changed are written again once. False
+// when the package cannot be held as carried: nothing may then run, and a missing tool is told as such.
+bool HoldDriverPackageForRun(DialogOutput& output, PinnedFiles& pinned) {
+    if (PinDriverPackage(pinned)) return true;
+    if (g_extractor() && PinDriverPackage(pinned)) return true;
+    const std::wstring base = GetWorkspaceBaseFolder();
+    if (base.empty() || !::PathFileExistsW((base + kDriverTool).c_str())) ShowMissingFileBox(output);
+    return false;
 }
 
 // Runs the driver tool with parameters, its package held, and adds the step's line; true on success.
 bool RunDriverStep(HWND owner, DialogOutput& output, const wchar_t* parameters, const wchar_t* succeeded,
                    const wchar_t* failed) {
     PinnedFiles pinned;
-    const bool ran = HoldDriverPackageForRun(pinned) &&
+    const bool ran = HoldDriverPackageForRun(output, pinned) &&
                      RunWorkspaceToolElevated(owner, output, kDriverTool, parameters, kDriverToolWaitMs);
     output.AppendLine(ran ? succeeded : failed);
     return ran;
@@ -55,10 +56,9 @@ DriverPackageExtractor SetDriverPackageExtractor(DriverPackageExtractor extracto
 
 bool RunWorkspaceToolElevated(HWND owner, DialogOutput& output, const std::wstring& fileName,
                               const std::wstring& parameters, DWORD waitMs) {
-    std::wstring folder = GetWorkspaceBaseFolder();
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    const std::wstring folder = GetWorkspaceBaseFolder();
     const std::wstring path = folder + fileName;
-    if (!::PathFileExistsW(path.c_str())) {
+    if (folder.empty() || !::PathFileExistsW(path.c_str())) {
         ShowMissingFileBox(output);
         return false;
     }

@@ -6,6 +6,7 @@
 #include "resources/resource.h"
 #include "upgrade/stale_library_copies.h"
 #include "workspace/file_toolkit.h"
+#include "workspace/private_folder.h"
 #include "workspace/secure_delete.h"
 
 namespace vandrel {
@@ -25,14 +26,17 @@ std::wstring MakePrivateTempFolder() {
     // The pid in the name lets a later start tell the copies of processes that have ended (see
     // stale_library_copies.h); the ticks keep two folders of one process apart.
     const std::wstring folder = Format(L"%sYourApp-%lu-%llu", temp, ::GetCurrentProcessId(), ::GetTickCount64());
-    // The library is loaded into an elevated process: it must come from a folder nobody else prepared.
-    if (!::CreateDirectoryW(folder.c_str(), nullptr)) return {};
+    // The library is loaded into an elevated process: it must come from a folder nobody else prepared,
+    // and that nobody without elevation can write into, from the moment it exists.
+    if (!CreatePrivateFolder(folder, FolderLabel::kHighNoWriteUp)) return {};
     return folder;
 }
 
-bool WriteResourceBlob(int id, const std::wstring& path) {
+UniqueFile WriteResourceAndHold(int id, const std::wstring& path) {
     ResourceBytes bytes;
-    return LoadRcData(::GetModuleHandleW(nullptr), id, bytes) && WriteBytesToFile(path, bytes, FILE_ATTRIBUTE_NORMAL);
+    if (!LoadRcData(::GetModuleHandleW(nullptr), id, bytes)) return UniqueFile();
+    return WriteNewFileAndHold(path, bytes,
+                               FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
 }
 
 bool LoadUpgradeLibrary(LibraryLoadFailure* failure) {
@@ -40,17 +44,18 @@ bool LoadUpgradeLibrary(LibraryLoadFailure* failure) {
     RemoveStaleLibraryCopies();
     const std::wstring folder = MakePrivateTempFolder();
     const std::wstring path = folder + L"\\RKUpgrade.dll";
-    if (folder.empty() || !WriteResourceBlob(IDR_RKUPGRADE_DLL, path)) {
+    // Held from its first byte until it is loaded: what is loaded is exactly what the tool carries.
+    UniqueFile held = folder.empty() ? UniqueFile() : WriteResourceAndHold(IDR_RKUPGRADE_DLL, path);
+    if (!held) {
         if (failure) *failure = {LibraryLoadFailure::kExtraction, path, 0};
         return false;
     }
-    ::SetFileAttributesW(path.c_str(),
-                         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
 
     // The library's own dependencies come from its private folder and System32 only, never from the
     // current folder or the PATH. Loaded once: the binding uses this module.
     HMODULE module =
         ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    held.reset();
     if (!module) {
         const DWORD error = ::GetLastError();
         if (failure) *failure = {LibraryLoadFailure::kLoad, path, error};

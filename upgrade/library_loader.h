@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/unique_handle.h"
+
 namespace vandrel {
 
 // Why the copy could not be had: written out (extraction), or loaded from where it was written.
@@ -25,10 +27,12 @@ std::wstring UpgradeLibraryPath();
 // Frees the copy and deletes it with its folder (or registers it for deletion at restart). Runs at exit.
 void UnloadUpgradeLibrary();
 
-// Makes a new private folder "<temp>YourApp-<pid>-<ticks>"; empty when the folder could not be
-// created by this call (an existing folder is never reused: someone else may have filled it).
+// Makes a new private folder "<temp>YourApp-<pid>-<ticks>", owner-only with the High no-write-up label
+// from its creation; empty when the folder could not be created by this call (an existing folder is
+// never reused: someone else may have filled it).
 std::wstring MakePrivateTempFolder();
-// Writes RT_RCDATA resource id of the executable to path; true when all of it was written.
-bool WriteResourceBlob(int id, const std::wstring& path);
+// Writes RT_RCDATA resource id of the executable to path (a new file) and hands it back held: nobody can
+// change, replace or delete it while the handle lives, and it holds exactly the resource. Empty on failure.
+UniqueFile WriteResourceAndHold(int id, const std::wstring& path);
 
 }  // namespace vandrel

@@ -1,7 +1,5 @@
 #include "workspace/decoys.h"
 
-#include <shlobj.h>
-
 #include <string>
 
 #include "common/dispatching_wait.h"
@@ -9,7 +7,7 @@
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "workspace/file_toolkit.h"
-#include "workspace/owner_only_acl.h"
+#include "workspace/private_folder.h"
 #include "workspace/secure_delete.h"
 #include "workspace/secure_workspace.h"
 
@@ -47,11 +45,11 @@ RandomSource SetRandomSource(RandomSource source) {
 
 void CreateDecoyImages(unsigned folderCount, unsigned filesPerFolder, uint32_t minKiB, uint32_t maxKiB) {
     const std::wstring base = GetWorkspaceBaseFolder();
+    if (base.empty()) return;  // no trusted workspace: nothing is written anywhere
     for (unsigned f = 0; f < folderCount; ++f) {
         // Same name form as a run folder, directly beside it; not marked for EFS.
         const std::wstring folder = Format(L"%s%s\\", base.c_str(), MakeNameDigits().c_str());
-        ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-        ApplyOwnerOnlyAcl(folder);
+        CreatePrivateFolder(folder, FolderLabel::kInherited);
         for (unsigned i = 0; i < filesPerFolder; ++i) {
             CreateDecoyImage(folder, minKiB, maxKiB);
             DispatchPendingMessages();  // the dialog keeps answering while its run is prepared

@@ -1,13 +1,9 @@
 #include "workspace/embedded_files.h"
 
-#include <shlobj.h>
-
 #include <utility>
 
 #include "resources/resource.h"
 #include "workspace/file_toolkit.h"
-#include "workspace/integrity_label.h"
-#include "workspace/owner_only_acl.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel {
@@ -36,12 +32,10 @@ UniqueFile PinEmbeddedFile(int id, const std::wstring& path) {
 }  // namespace
 
 bool ExtractDriverPackage() {
+    // The base folder comes owner-only and labelled from GetWorkspaceBaseFolder.
     const std::wstring base = GetWorkspaceBaseFolder();
-    // Results not examined: the writes below report what matters.
-    ::SHCreateDirectoryExW(nullptr, base.c_str(), nullptr);
-    ApplyOwnerOnlyAcl(base);
-    ApplyHighIntegrityLabel(base);
-    ::EncryptFileW(base.c_str());
+    if (base.empty()) return false;
+    ::EncryptFileW(base.c_str());  // result not examined: a volume without EFS leaves the files plain
 
     for (const EmbeddedFile& file : kDriverPackage)
         if (!WriteResourceToFile(Self(), file.id, base + file.name)) return false;
@@ -50,13 +44,11 @@ bool ExtractDriverPackage() {
 
 std::wstring ExtractBuiltIn7za() {
     const std::wstring base = GetWorkspaceBaseFolder();
+    if (base.empty()) return {};
     const std::wstring target = base + L"7za.exe";
     ResourceBytes bytes;
     if (!LoadRcData(Self(), IDR_7ZA_EXE, bytes)) return {};
     if (OpenHoldingExactly(target, bytes)) return target;
-
-    ApplyOwnerOnlyAcl(base);  // results not examined; never an EFS marking here
-    ApplyHighIntegrityLabel(base);
     if (!WriteBytesToFile(target, bytes, FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN)) return {};
     // Drops the temporary attribute given at creation.
     ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -65,6 +57,7 @@ std::wstring ExtractBuiltIn7za() {
 
 bool PinDriverPackage(PinnedFiles& pinned) {
     const std::wstring base = GetWorkspaceBaseFolder();
+    if (base.empty()) return false;
     PinnedFiles files;
     for (const EmbeddedFile& file : kDriverPackage) {
         UniqueFile held = PinEmbeddedFile(file.id, base + file.name);

@@ -18,18 +18,40 @@ bool LoadRcData(HMODULE module, int id, ResourceBytes& bytes) {
     return true;
 }
 
-bool WriteBytesToFile(const std::wstring& target, const ResourceBytes& bytes, DWORD attributes) {
-    UniqueFile file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
-    if (!file) return false;
-    // No flush: what the tool writes is read or run at once, from the cache, and deleted after use.
+namespace {
+
+// No flush: what the tool writes is read or run at once, from the cache, and deleted after use.
+bool WriteBlocks(HANDLE file, const ResourceBytes& bytes) {
     const char* data = static_cast<const char*>(bytes.data);
     for (DWORD offset = 0; offset < bytes.size;) {
         const DWORD block = bytes.size - offset < kFileBlockBytes ? bytes.size - offset : kFileBlockBytes;
         DWORD written = 0;
-        if (!::WriteFile(file.get(), data + offset, block, &written, nullptr) || written != block) return false;
+        if (!::WriteFile(file, data + offset, block, &written, nullptr) || written != block) return false;
         offset += block;
     }
     return true;
+}
+
+}  // namespace
+
+bool WriteBytesToFile(const std::wstring& target, const ResourceBytes& bytes, DWORD attributes) {
+    UniqueFile file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
+    return file && WriteBlocks(file.get(), bytes);
+}
+
+UniqueFile WriteNewFileAndHold(const std::wstring& target, const ResourceBytes& bytes, DWORD attributes) {
+    // Others may read while it is written, nobody may write or delete it.
+    UniqueFile writer(::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, attributes,
+                                    nullptr));
+    if (!writer || !WriteBlocks(writer.get(), bytes)) return UniqueFile();
+    // A reader that lets the writer be: it keeps the file from deletion and renaming while the writer
+    // closes and the read-only hold takes over. A writer that slipped in meanwhile makes the hold fail,
+    // one that came and went shows in its comparison.
+    const UniqueFile bridge(::CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    if (!bridge) return UniqueFile();
+    writer.reset();
+    return OpenHoldingExactly(target, bytes);
 }
 
 UniqueFile OpenHoldingExactly(const std::wstring& path, const ResourceBytes& bytes) {

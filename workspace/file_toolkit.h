@@ -28,6 +28,11 @@ bool LoadRcData(HMODULE module, int id, ResourceBytes& bytes);
 // every block was written whole. A partly written file stays: its size or content then differs.
 bool WriteBytesToFile(const std::wstring& target, const ResourceBytes& bytes, DWORD attributes);
 
+// Writes bytes to target, which must not exist yet, and hands it back as OpenHoldingExactly holds it: from
+// its creation until the handle goes, nobody else can change, replace or delete it. Empty on failure (a
+// partly written file then stays).
+UniqueFile WriteNewFileAndHold(const std::wstring& target, const ResourceBytes& bytes, DWORD attributes);
+
 // path opened for reading without write or delete sharing, when it holds exactly bytes; else empty. While
 // the handle is held, nobody can change, replace or delete the file. The size alone is never trusted.
 UniqueFile OpenHoldingExactly(const std::wstring& path, const ResourceBytes& bytes);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "workspace/file_toolkit.h"
+#include "workspace/real_path.h"
 #include "workspace/secure_delete.h"
 #include "workspace/secure_workspace.h"
 
@@ -11,10 +12,12 @@ namespace vandrel {
 namespace {
 
 // A junction or directory symlink (which an archive can bring): listing it would list its target.
-// Asked without the trailing backslash, which would make Wine report the target's attributes.
+// Asked without the trailing backslash, which would make Wine report the target's attributes; and, for
+// links that the attributes do not show, by where the folder really leads.
 bool IsFolderLink(const std::wstring& folderWithoutBackslash) {
     const DWORD attributes = ::GetFileAttributesW(folderWithoutBackslash.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // nothing there to enter
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !LeadsWhereItsNameSays(folderWithoutBackslash);
 }
 
 }  // namespace
@@ -62,7 +65,7 @@ void ExitCleanup(const std::wstring& secureImagePath) {
     const std::wstring sevenZip = GetWorkspaceBaseFolder() + L"7za.exe";
     if (IsExistingFile(sevenZip)) DeleteOrScheduleAtReboot(sevenZip);
 
-    RemoveFolderIfEmpty(GetRunFolder(false));
+    RemoveFolderIfEmpty(CurrentRunFolder());
 }
 
 }  // namespace vandrel

@@ -2,6 +2,7 @@
 
 #include "common/dispatching_wait.h"
 #include "common/unique_handle.h"
+#include "workspace/real_path.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel {
@@ -14,17 +15,30 @@ bool IsAlreadyGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error 
 // How much of a large file is given back at a time before it is deleted.
 constexpr LONGLONG kReleaseStepBytes = 4LL << 20;
 
+// Whether the open file is the workspace's own to shorten: it really lies inside the workspace (not
+// reached through a link) and has no other name (a hard link elsewhere would lose its data too).
+bool IsWorkspaceOwnFile(HANDLE file, LONGLONG& size) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file, &info) || info.nNumberOfLinks != 1 ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        return false;
+    size = (static_cast<LONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    return IsRealPathInWorkspace(RealPathOf(file));
+}
+
 // Freeing a large file's space at once stalls the file system for tens of milliseconds, and with it,
-// under Wine, every window of the session; given back in steps, no stall is long. Only workspace files:
-// nothing the user owns is ever shortened. A file that cannot be opened is left to the deletion.
+// under Wine, every window of the session; given back in steps, no stall is long. Only the workspace's
+// own files: nothing the user owns is ever shortened. A file that cannot be opened is left to the deletion.
 void ReleaseSpaceInSteps(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return;
-    LONGLONG size = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (size <= kReleaseStepBytes || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsInWorkspace(path)) return;
+    const LONGLONG listed = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (listed <= kReleaseStepBytes) return;
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
+    LONGLONG size = 0;
+    // Judged on the handle that shortens the file: nothing can be swapped in between.
+    if (!file || !IsWorkspaceOwnFile(file.get(), size)) return;
     while (size > 0) {
         size = size > kReleaseStepBytes ? size - kReleaseStepBytes : 0;
         LARGE_INTEGER end;
@@ -45,7 +59,8 @@ bool DeleteFileWithRetry(const std::wstring& path, DWORD budgetMs) {
     for (;;) {
         if (IsAlreadyGone(::GetLastError())) return true;
         if (elapsed >= budgetMs) return false;
-        ::Sleep(kDeleteRetryStepMs);
+        // On the dialog's thread the window keeps answering while a locked file is waited for.
+        SleepDispatching(kDeleteRetryStepMs);
         elapsed += kDeleteRetryStepMs;
         if (::DeleteFileW(path.c_str())) return true;
     }
@@ -54,11 +69,17 @@ bool DeleteFileWithRetry(const std::wstring& path, DWORD budgetMs) {
 void ClearReadOnlyInWorkspace(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
-    if (!IsInWorkspace(path)) return;
-    constexpr DWORD kSettable = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE;
-    const DWORD kept = attributes & kSettable;
-    ::SetFileAttributesW(path.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL);
+    const UniqueFile file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return;
+    // Decided on the handle that changes the attributes, by where it really leads.
+    if (!IsRealPathInWorkspace(RealPathOf(file.get()))) return;
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) return;
+    basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    ::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
 }
 
 void DeleteOrScheduleAtReboot(const std::wstring& path, DWORD budgetMs) {

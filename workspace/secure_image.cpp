@@ -11,7 +11,7 @@ bool CreateSecureImageFile(std::wstring& path, UniqueFile& file) {
     file.reset();
     const std::wstring runFolder = GetRunFolder(false);
     const std::wstring digits = MakeNameDigits();
-    if (digits.empty()) return false;
+    if (runFolder.empty() || digits.empty()) return false;
 
     const std::wstring candidate = runFolder + L"fw_" + digits + L".img";
     // No security attributes: the file inherits the run folder's owner-only ACL and EFS marking.

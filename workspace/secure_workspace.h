@@ -5,19 +5,39 @@
 
 namespace vandrel {
 
-// %LOCALAPPDATA%\QuorraUpgrade\ (ending in a backslash), created when missing; no ACL or EFS here.
+// The workspace base folder's name in %LOCALAPPDATA%. Earlier versions of the tool and the user guide
+// name it so; alternatives beside it add a point and a digit.
+constexpr wchar_t kWorkspaceFolderName[] = L"QuorraUpgrade";
+
+// The workspace base folder (ending in a backslash): %LOCALAPPDATA%\QuorraUpgrade\, made at first use
+// with its owner-only access list and High no-write-up label in one step. It is trusted only when it is
+// a real folder (no junction or symbolic link) owned by the user, the Administrators or the system;
+// otherwise the tool takes QuorraUpgrade.1\ to QuorraUpgrade.9\ beside it, on the same terms, and never
+// touches anything inside the refused one. The folder is held from then on, so that it cannot be renamed
+// or replaced while the tool runs. Empty when no folder can be trusted: nothing may then be written.
 std::wstring GetWorkspaceBaseFolder();
 
+// Lets go of the base folder; the next GetWorkspaceBaseFolder looks for it again. For the end of the
+// process, and for tests that move the folder aside.
+void ForgetWorkspaceBaseFolder();
+
 // The current run folder; makes a new owner-only, EFS-marked one when forceNew is set or none exists yet.
-// A folder removed from disk meanwhile is not made again when forceNew is false.
+// A folder removed from disk meanwhile is not made again when forceNew is false. Empty without a base.
 std::wstring GetRunFolder(bool forceNew);
 
-// True when path begins with the current run folder (ASCII letter case aside); false for an empty path.
+// The current run folder when one was made, else empty; never makes one.
+std::wstring CurrentRunFolder();
+
+// True when path begins with the current run folder (ASCII letter case aside) and really lies there, as
+// the file system resolves it (links and ".." included): false for an empty or missing path, and when no
+// run folder was made.
 bool IsInRunFolder(const std::wstring& path);
 
-// True when path lies below the workspace base folder (ASCII letter case aside) and climbs out of it
-// nowhere (no ".." component).
+// True when path exists and really lies below the workspace base folder, as the file system resolves it;
+// false before the base folder was looked for (this never looks for it).
 bool IsInWorkspace(const std::wstring& path);
+// The same for a final path (see real_path.h), as a handle's RealPathOf gives it.
+bool IsRealPathInWorkspace(const std::wstring& realPath);
 
 // 32 upper-case hex digits for a workspace name, empty when no GUID can be made.
 std::wstring MakeNameDigits();

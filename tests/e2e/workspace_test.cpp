@@ -5,7 +5,9 @@
 
 #include "tests/e2e/tool_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/virtual_transmitter_client.h"
 #include "tests/workspace/workspace_test_support.h"
+#include "workspace/file_toolkit.h"
 
 namespace vandrel::test {
 namespace {
@@ -31,6 +33,49 @@ TEST_F(WorkspaceTest, StartEmptiesTheWorkspaceAndCloseLeavesItEmpty) {
     EXPECT_TRUE(FolderExists(base)) << "the base folder itself stays";
     EXPECT_TRUE(ListEntries(base).empty());
     EXPECT_EQ(pendingBefore, PendingDeletionPaths()) << "nothing is left for deletion at restart";
+}
+
+// A process of the user without elevation has made the workspace base folder a link to a folder whose
+// files it wants destroyed: a large one (housekeeping shortens large files before deleting them), one in
+// a subfolder, and one that is a second name of a file elsewhere. The tool works in a folder beside it,
+// writes the device, closes, and leaves every one of them as it was.
+TEST_F(WorkspaceTest, ABaseFolderThatIsALinkIsNeitherEmptiedNorUsed) {
+    const SavedWorkspace saved;
+    ASSERT_TRUE(saved.moved());
+    ForgetWorkspaceBaseFolder();
+    ASSERT_TRUE(::RemoveDirectoryW(WithoutTrailingBackslash(saved.base()).c_str()));
+    TempDir victim, elsewhere, firmware;
+    const std::string large(5 << 20, 'L');
+    ASSERT_TRUE(::CreateDirectoryW((victim / L"sub").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(victim / L"large.bin", large));
+    ASSERT_TRUE(WriteFileBytes(victim / L"sub\\notes.txt", "notes"));
+    ASSERT_TRUE(WriteFileBytes(elsewhere / L"original.bin", large));
+    ASSERT_TRUE(MakeUnixHardLink(victim / L"second-name.bin", elsewhere / L"original.bin"));
+    const UnixFolderLink link(saved.base(), victim.path());
+    ASSERT_TRUE(link.made());
+    const std::wstring alternative = WithoutTrailingBackslash(saved.base()) + L".1\\";
+    RockusbServiceGuard service;
+    ASSERT_TRUE(service.Install());
+    PluggedDevices devices;
+    const std::string image(300000, '\x31');
+    ASSERT_TRUE(WriteFileBytes(firmware / L"fw_V1.img", image));
+
+    ASSERT_TRUE(Start());
+    const std::wstring device = devices.Plug(L"--pid 0x110B --upgrade-ms 200");
+    ASSERT_FALSE(device.empty());
+    SetFirmwarePath(firmware / L"fw_V1.img");
+    EXPECT_EQ(L"Write successful", ClickAndReadBox(IDC_START_WRITING, 60000).text);
+    EXPECT_EQ(image, ReadFileBytes(VirtualFlashPath(device)));
+    CloseAndExpectExit();
+
+    EXPECT_EQ(large, ReadFileBytes(victim / L"large.bin"));
+    EXPECT_EQ("notes", ReadFileBytes(victim / L"sub\\notes.txt"));
+    EXPECT_EQ(large, ReadFileBytes(victim / L"second-name.bin"));
+    EXPECT_EQ(large, ReadFileBytes(elsewhere / L"original.bin"));
+    EXPECT_EQ(3u, ListEntries(victim.path()).size());
+    EXPECT_TRUE(FolderExists(alternative)) << "the tool worked beside the link";
+    EXPECT_TRUE(ListEntries(alternative).empty());
+    RemoveTree(alternative);
 }
 
 }  // namespace

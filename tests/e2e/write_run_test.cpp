@@ -282,8 +282,11 @@ TEST_F(WriteRunTest, AFullDiskIsToldAsSuchAndWhatWasUnpackedGoes) {
     ASSERT_TRUE(WriteTree(content.path(), {{L"fw_V1.img", ImageBytes('1', 16 << 20)}}));
     const std::wstring package = folder_ / L"large.bin";
     ASSERT_EQ(0, MakePackage(content.path(), package, kPackagePassword, L"-mx0"));
-    SmallVolume volume(WorkspaceBase(), 8);
-    if (!volume.mounted()) GTEST_SKIP() << "no small volume can be mounted over the workspace here (needs root)";
+    TempDir local;
+    const RelocatedLocalAppData relocated(local.path());
+    ASSERT_TRUE(relocated.relocated());
+    SmallVolume volume(local.path(), 8);
+    if (!volume.mounted()) GTEST_SKIP() << "no small volume can be mounted for the workspace here (needs root)";
 
     ASSERT_TRUE(Start());
     ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 300").empty());

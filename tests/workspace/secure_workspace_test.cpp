@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "common/text.h"
+#include "workspace/file_toolkit.h"
+#include "workspace/housekeeping.h"
 #include "tests/support/temp_dir.h"
 #include "tests/workspace/workspace_test_support.h"
 #include "workspace/secure_workspace.h"
@@ -31,9 +33,56 @@ TEST_F(WorkspaceBaseFolder, IsQuorraUpgradeInLocalAppDataAndIsMadeWhenMissing) {
     ASSERT_EQ(S_OK, ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, localAppData));
     EXPECT_EQ(std::wstring(localAppData) + L"\\QuorraUpgrade\\", base());
 
+    ForgetWorkspaceBaseFolder();
     ASSERT_TRUE(::RemoveDirectoryW(base().c_str()));
     EXPECT_EQ(base(), GetWorkspaceBaseFolder());
     EXPECT_TRUE(FolderExists(base()));
+}
+
+// A base folder that is a link to another folder is refused, and nothing inside that folder is touched:
+// the tool takes the next free name beside it.
+TEST_F(WorkspaceBaseFolder, ALinkIsRefusedForTheNextNameBesideIt) {
+    TempDir target;
+    ASSERT_TRUE(WriteFileBytes(target / L"keep.txt", "the user's"));
+    ForgetWorkspaceBaseFolder();
+    ASSERT_TRUE(::RemoveDirectoryW(base().c_str()));
+    const UnixFolderLink link(base(), target.path());
+    ASSERT_TRUE(link.made());
+    const std::wstring first = WithoutTrailingBackslash(base()) + L".1\\";
+    const std::wstring second = WithoutTrailingBackslash(base()) + L".2\\";
+    TempDir other;
+    const UnixFolderLink alsoALink(first, other.path());
+    ASSERT_TRUE(alsoALink.made());
+
+    EXPECT_EQ(second, GetWorkspaceBaseFolder());
+    EXPECT_TRUE(FolderExists(second));
+    EXPECT_EQ(std::vector<std::wstring>{L"keep.txt"}, ListEntries(target.path()));
+    EXPECT_TRUE(ListEntries(other.path()).empty());
+    EXPECT_TRUE(IsInWorkspace(GetRunFolder(true)));
+    EXPECT_FALSE(IsInWorkspace(base() + L"keep.txt")) << "the refused folder's content is no part of it";
+
+    ForgetWorkspaceBaseFolder();
+    RemoveTree(second);
+}
+
+// While the tool runs, its base folder is held against renaming (Windows keeps to that; Wine does not).
+// Should it be renamed away and a link put in its place all the same, the link is not taken for it.
+TEST_F(WorkspaceBaseFolder, AFolderSwappedForALinkWhileHeldIsNotUsed) {
+    const std::wstring moved = WithoutTrailingBackslash(base()) + L".moved-" + NewNameDigits();
+    if (!::MoveFileW(WithoutTrailingBackslash(base()).c_str(), moved.c_str()))
+        GTEST_SKIP() << "the held folder cannot be renamed here, as on Windows";
+    TempDir victim;
+    ASSERT_TRUE(WriteFileBytes(victim / L"keep.txt", "the user's"));
+    const UnixFolderLink link(base(), victim.path());
+    ASSERT_TRUE(link.made());
+
+    const std::wstring now = GetWorkspaceBaseFolder();
+    EXPECT_NE(base(), now);
+    CleanWorkspace();
+    EXPECT_EQ(std::vector<std::wstring>{L"keep.txt"}, ListEntries(victim.path()));
+    ForgetWorkspaceBaseFolder();
+    RemoveTree(now);
+    RemoveTree(WithTrailingBackslash(moved));
 }
 
 using RunFolder = WorkspaceTest;
@@ -80,9 +129,18 @@ TEST_F(RunFolder, WithoutGuidTheNameIsTheUtcTimeToTheMillisecond) {
     EXPECT_TRUE(FolderExists(folder));
 }
 
-TEST_F(RunFolder, IsInRunFolderMatchesPathsThatBeginWithIt) {
+TEST_F(RunFolder, IsInRunFolderMatchesPathsThatBeginWithItAndReallyLieThere) {
     const std::wstring run = GetRunFolder(true);
     const std::wstring withoutBackslash = run.substr(0, run.size() - 1);
+    TempDir outside;
+    ASSERT_TRUE(::CreateDirectoryW((run + L"pkg").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((run + L"sub").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((run + L"sub\\deeper").c_str(), nullptr));
+    for (const std::wstring& file : {run + L"pkg\\fw_V1.img", run + L"fw_V1.img", run + L"sub\\deeper\\x.img",
+                                     withoutBackslash + L"X.img", base() + L"fw.img", outside / L"fw.img"})
+        ASSERT_TRUE(WriteFileBytes(file, "image"));
+    const UnixFolderLink link(run + L"elsewhere", outside.path());
+    ASSERT_TRUE(link.made());
     struct Case {
         std::wstring path;
         bool inside;
@@ -92,20 +150,22 @@ TEST_F(RunFolder, IsInRunFolderMatchesPathsThatBeginWithIt) {
         {run + L"pkg\\fw_V1.img", true},
         {AsciiUpper(run) + L"FW_V1.IMG", true},
         {AsciiLower(run) + L"sub\\deeper\\x.img", true},
+        {run + L"missing.img", false},
         {withoutBackslash, false},
-        {withoutBackslash + L"X\\fw.img", false},
+        {withoutBackslash + L"X.img", false},
         {L"D:\\copy\\" + run, false},
         {base() + L"fw.img", false},
+        {run + L"elsewhere\\fw.img", false},      // through a link: lies outside
+        {run + L"pkg\\..\\..\\fw.img", false},  // climbs out
     };
     for (const Case& c : cases) EXPECT_EQ(c.inside, IsInRunFolder(c.path)) << c.path;
 }
 
-TEST_F(RunFolder, IsInRunFolderOnAnEmptyPathMakesNoRunFolder) {
+TEST_F(RunFolder, LookingDoesNotMakeARunFolder) {
     EXPECT_FALSE(IsInRunFolder(L""));
-    EXPECT_TRUE(ListEntries(base()).empty());
-    // Any other path makes the process's first run folder.
     EXPECT_FALSE(IsInRunFolder(L"C:\\elsewhere\\fw.img"));
-    EXPECT_EQ(1u, ListEntries(base()).size());
+    EXPECT_TRUE(CurrentRunFolder().empty());
+    EXPECT_TRUE(ListEntries(base()).empty());
 }
 
 }  // namespace

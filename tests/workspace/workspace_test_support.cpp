@@ -1,5 +1,7 @@
 #include "tests/workspace/workspace_test_support.h"
 
+#include <shlobj.h>
+
 #include "common/text.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/window_driver.h"
@@ -77,12 +79,14 @@ bool StartUnix(const std::wstring& arguments) {
 
 SavedWorkspace::SavedWorkspace() : base_(GetWorkspaceBaseFolder()) {
     saved_ = WithoutTrailingBackslash(base_) + L".saved-" + NewNameDigits();
+    ForgetWorkspaceBaseFolder();  // this process holds it against renaming
     moved_ = ::MoveFileW(WithoutTrailingBackslash(base_).c_str(), saved_.c_str()) != FALSE;
     GetWorkspaceBaseFolder();  // made again, empty
 }
 
 SavedWorkspace::~SavedWorkspace() {
     if (!moved_) return;
+    ForgetWorkspaceBaseFolder();
     WaitFor([&] {
         RemoveTree(base_);
         return ::MoveFileW(saved_.c_str(), WithoutTrailingBackslash(base_).c_str()) != FALSE;
@@ -159,8 +163,9 @@ UniqueFile LockFile(const std::wstring& path) {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-UnixFolderLink::UnixFolderLink(const std::wstring& link, const std::wstring& target) : link_(link) {
-    const std::wstring unixLink = UnixPathOf(link);
+UnixFolderLink::UnixFolderLink(const std::wstring& link, const std::wstring& target)
+    : link_(WithoutTrailingBackslash(link)) {
+    const std::wstring unixLink = UnixPathOf(link_);
     const std::wstring unixTarget = UnixPathOf(target);
     if (unixLink.empty() || unixTarget.empty()) return;
     if (!StartUnix(L"/bin/ln -s \"" + unixTarget + L"\" \"" + unixLink + L"\"")) return;
@@ -172,6 +177,46 @@ UnixFolderLink::~UnixFolderLink() {
     const std::wstring unixLink = UnixPathOf(link_);
     if (unixLink.empty() || !StartUnix(L"/bin/rm -f \"" + unixLink + L"\"")) return;
     WaitFor([&] { return AttributesOf(link_) == INVALID_FILE_ATTRIBUTES; }, 10000);
+}
+
+namespace {
+
+const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const wchar_t kLocalAppData[] = L"Local AppData";
+
+bool SetLocalAppData(const std::wstring& folder) {
+    UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kUserShellFolders, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return false;
+    return ::RegSetValueExW(key.get(), kLocalAppData, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                            static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+std::wstring CurrentLocalAppData() {
+    wchar_t local[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
+    return local;
+}
+
+}  // namespace
+
+RelocatedLocalAppData::RelocatedLocalAppData(const std::wstring& folder) : previous_(CurrentLocalAppData()) {
+    ForgetWorkspaceBaseFolder();
+    relocated_ = !previous_.empty() && SetLocalAppData(WithoutTrailingBackslash(folder)) &&
+                 AsciiLower(CurrentLocalAppData()) == AsciiLower(WithoutTrailingBackslash(folder));
+}
+
+RelocatedLocalAppData::~RelocatedLocalAppData() {
+    ForgetWorkspaceBaseFolder();
+    if (!previous_.empty()) SetLocalAppData(previous_);
+}
+
+bool MakeUnixHardLink(const std::wstring& link, const std::wstring& target) {
+    const std::wstring unixLink = UnixPathOf(link);
+    const std::wstring unixTarget = UnixPathOf(target);
+    if (unixLink.empty() || unixTarget.empty()) return false;
+    // "-f" first: Wine's "start /unix" keeps the quotes of a first argument that has them.
+    if (!StartUnix(L"/bin/ln -f \"" + unixTarget + L"\" \"" + unixLink + L"\"")) return false;
+    return WaitFor([&] { return AttributesOf(link) != INVALID_FILE_ATTRIBUTES; }, 10000);
 }
 
 namespace {

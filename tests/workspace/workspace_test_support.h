@@ -97,6 +97,26 @@ private:
     bool made_ = false;
 };
 
+// The user's local application-data folder (CSIDL_LOCAL_APPDATA, and with it the tool's workspace)
+// moved to folder for the object's lifetime, for this process and the programs it starts; put back when
+// the object goes. The tool refuses a workspace base folder that is itself a mount point, so a small
+// volume for a full disk is mounted on the relocated folder instead.
+class RelocatedLocalAppData {
+public:
+    explicit RelocatedLocalAppData(const std::wstring& folder);
+    ~RelocatedLocalAppData();
+    RelocatedLocalAppData(const RelocatedLocalAppData&) = delete;
+    RelocatedLocalAppData& operator=(const RelocatedLocalAppData&) = delete;
+    bool relocated() const { return relocated_; }
+
+private:
+    std::wstring previous_;
+    bool relocated_ = false;
+};
+
+// A second name (a hard link) for the file target, made with /bin/ln; true once it is there.
+bool MakeUnixHardLink(const std::wstring& link, const std::wstring& target);
+
 // A small tmpfs mounted over folder from the Unix side, for a full disk; unmounted again when the object
 // goes. Needs the right to mount (root); mounted() tells whether it could be had.
 class SmallVolume {
