@@ -53,11 +53,16 @@ BOOL CVandrelApp::InitInstance() {
     // and comctl32 through the manifest); everything else is loaded at run time, after this line, so that
     // nothing comes from the executable's folder (a Downloads folder, say), the current folder or the PATH.
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Made before the mutex, so that a second start that finds the mutex always finds the event too.
+    UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, kReadyEventName));
     UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kSingletonMutexName));
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (ready) ::WaitForSingleObject(ready.get(), kReadyWaitMs);
         RaiseRunningInstance();
         return FALSE;
     }
+    // Left set by an instance that ended while a second start still held the event.
+    if (ready) ::ResetEvent(ready.get());
     // A mutex that could not be made at all does not stop the start: the tool runs unprotected.
     // Everything the tool writes goes into its workspace: without one it can trust, it does not start.
     if (GetWorkspaceBaseFolder().empty()) {
@@ -73,6 +78,7 @@ BOOL CVandrelApp::InitInstance() {
     }
     {
         CVandrelDlg dialog;
+        dialog.SetReadyEvent(ready.get());
         m_pMainWnd = &dialog;
         dialog.DoModal();
         m_pMainWnd = nullptr;

@@ -7,6 +7,11 @@ namespace vandrel {
 
 // The machine-wide mutex that lets a second start find the first.
 constexpr wchar_t kSingletonMutexName[] = L"Global\\Olvast.Vandrel.Singleton";
+// Set by the first instance once its dialog is ready: a second start waits for it before it raises
+// the window, which would otherwise appear half made.
+constexpr wchar_t kReadyEventName[] = L"Global\\Olvast.Vandrel.Ready";
+// How long a second start waits for the first to be ready (its driver step may take 30 seconds).
+constexpr DWORD kReadyWaitMs = 60000;
 
 class CVandrelApp : public CWinApp {
 public:

@@ -29,6 +29,17 @@ bool StartWorkerThread(AFX_THREADPROC proc, LPVOID param) {
     return AfxBeginThread(proc, param, THREAD_PRIORITY_NORMAL, 0, 0, nullptr) != nullptr;
 }
 
+// The dialog's lines without its boxes: at the end of a session nobody is there to answer one.
+class LinesOnly : public DialogOutput {
+public:
+    explicit LinesOnly(DialogOutput& dialog) : dialog_(dialog) {}
+    void AppendLine(const std::wstring& line) override { dialog_.AppendLine(line); }
+    int ShowMessageBox(const std::wstring&, const wchar_t*, UINT) override { return IDOK; }
+
+private:
+    DialogOutput& dialog_;
+};
+
 }  // namespace
 
 CVandrelDlg::CVandrelDlg() : CDialog(IDD_VANDREL_DIALOG), startThread_(StartWorkerThread) {
@@ -50,6 +61,7 @@ BOOL CVandrelDlg::OnInitDialog() {
     SetIcon(icon_, FALSE);
     // Busy until ready: the driver step below answers messages while it waits, and none may start a run.
     SetBusy(true);
+    starting_ = true;
 
     moduleFolder_ = ExecutableFolder();
     logFolder_ = moduleFolder_ + L"Log\\";
@@ -71,8 +83,10 @@ BOOL CVandrelDlg::OnInitDialog() {
     SetBusy(false);
     ApplyInitialDriverStatus(m_hWnd, QueryDriverStatus());
     RegisterDeviceNotifications();
+    starting_ = false;
     ApplyDriverStatus(m_hWnd, QueryDriverStatus(), busy_ != 0);
     MarkPhase(kPhaseFirstStatus);
+    if (readyEvent_) ::SetEvent(readyEvent_);
     return TRUE;
 }
 
@@ -143,6 +157,7 @@ bool CVandrelDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case kMsgStopProgress: progress_.Stop(); result = 0; return true;
     case kMsgWriteEnded: OnWriteEnded(wp); result = 0; return true;
     case WM_QUERYENDSESSION: return OnQueryEndSession(result);
+    case WM_ENDSESSION: OnEndSession(wp != FALSE); result = 0; return true;
     case WM_DEVICECHANGE: OnDeviceChange(static_cast<UINT>(wp)); return false;
     default: return false;
     }
@@ -184,7 +199,7 @@ void CVandrelDlg::RequestClose() {
     if (busy_) return;
     MarkPhase(kPhaseCloseRequested);
     SetBusy(true);
-    const bool ended = RunCloseSequence();
+    const bool ended = RunCloseSequence(*this, true);
     SetBusy(false);
     if (ended) {
         MarkPhase(kPhaseCloseDone);
@@ -192,19 +207,20 @@ void CVandrelDlg::RequestClose() {
     }
 }
 
-bool CVandrelDlg::RunCloseSequence() {
+bool CVandrelDlg::RunCloseSequence(DialogOutput& output, bool mayRefuse) {
     deviceNotification_.reset();
     MarkPhase(kPhaseDriverRemovalStarted);
-    const bool removed = PreUninstallDriver(m_hWnd, *this);
+    const bool removed = PreUninstallDriver(m_hWnd, output);
     MarkPhase(kPhaseDriverRemovalEnded);
-    if (!removed) {
+    if (!removed && mayRefuse) {
         if (!closeRefused_) {
             closeRefused_ = true;
-            ShowMessageBox(LoadText(IDS_PREUNINSTALL_FAILED), LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
+            output.ShowMessageBox(LoadText(IDS_PREUNINSTALL_FAILED), LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
             return false;
         }
         // Asked again after a refusal: the user must always be able to end the tool.
-        ShowMessageBox(LoadText(IDS_PREUNINSTALL_FAILED_AGAIN), LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONWARNING);
+        output.ShowMessageBox(LoadText(IDS_PREUNINSTALL_FAILED_AGAIN), LoadText(IDS_CAPTION_ERROR).c_str(),
+                              MB_ICONWARNING);
     }
     ExitCleanup(secureImagePath_);
     binding_.reset();  // uninitialises the library before letting it go
@@ -212,8 +228,20 @@ bool CVandrelDlg::RunCloseSequence() {
 }
 
 void CVandrelDlg::OnDeviceChange(UINT eventCode) {
+    // During start-up the status is evaluated at its end anyway, after the driver step's line.
+    if (starting_) return;
     // The event data is not looked at: any device's arrival or removal may change the status.
     if (IsDriverStatusEvent(eventCode)) ApplyDriverStatus(m_hWnd, QueryDriverStatus(), busy_ != 0);
+}
+
+void CVandrelDlg::OnEndSession(bool ending) {
+    // A session that ends under a running write was refused (WM_QUERYENDSESSION); if it ends all the
+    // same, the worker is left alone. Otherwise the driver and the workspace must not stay behind.
+    if (!ending || busy_) return;
+    SetBusy(true);
+    LinesOnly quiet(*this);
+    RunCloseSequence(quiet, false);
+    EndDialog(IDCANCEL);
 }
 
 bool CVandrelDlg::OnQueryEndSession(LRESULT& result) {

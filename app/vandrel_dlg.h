@@ -8,12 +8,15 @@
 
 #include "app/progress_display.h"
 #include "common/dialog_output.h"
+#include "package/package_listing.h"
 #include "common/unique_handle.h"
 #include "framework/afxwin.h"
 #include "upgrade/rk_upgrade_api.h"
 #include "upgrade/upgrade_library.h"
 
 namespace vandrel {
+
+struct CopyOutcome;
 
 class CVandrelDlg : public CDialog, public DialogOutput {
 public:
@@ -31,6 +34,12 @@ public:
     // make the start fail.
     using ThreadStarter = bool (*)(AFX_THREADPROC proc, LPVOID param);
     void SetThreadStarter(ThreadStarter starter) { startThread_ = starter; }
+    // An event the dialog sets once its initialisation is done, so that a second start can wait for it
+    // before it raises this window; none by default.
+    void SetReadyEvent(HANDLE ready) { readyEvent_ = ready; }
+    // Posts the end of a write run to the dialog (PostMessageW); tests replace it to refuse the post.
+    using MessagePoster = BOOL(WINAPI*)(HWND window, UINT message, WPARAM wp, LPARAM lp);
+    void SetRunEndPoster(MessagePoster poster) { postRunEnd_ = poster; }
 
     // DialogOutput: the hidden message list and message boxes owned by this dialog.
     void AppendLine(const std::wstring& line) override;
@@ -49,8 +58,11 @@ private:
     // Ends the dialog through the close sequence, unless a write runs or the sequence refuses.
     void RequestClose();
     // Drops the device notifications, removes the driver, cleans up and uninitialises the library; false
-    // when the driver removal failed and the dialog must stay.
-    bool RunCloseSequence();
+    // when the driver removal failed, mayRefuse is set, and the dialog must stay. Lines and boxes go to
+    // output.
+    bool RunCloseSequence(DialogOutput& output, bool mayRefuse);
+    // The session ends (logoff, shutdown): the close sequence without boxes, then the dialog ends.
+    void OnEndSession(bool ending);
     void OnTimer(UINT_PTR id);
     void SelectFirmware();
     void OnConfirmFirmwareVersion();
@@ -62,8 +74,14 @@ private:
     // Everything before the worker: workspace, decoys, checks, image, secure copy; false when refused.
     bool PrepareRun();
     bool PrepareImage(std::wstring& image);
+    // False, after a refusal, when transmitters of more than one product are attached for a picked image.
+    bool PickedImageFitsTheDevices();
     bool ImageFromPackage(std::wstring& image);
     bool MakeSecureCopy(const std::wstring& image);
+    // Whether the copy is the image as expected: its size, and its CRC where the package lists one.
+    bool IsWhole(const CopyOutcome& copy) const;
+    // Ends a run whose secure copy failed or is not the expected image, saying which.
+    void RefuseCopy(const CopyOutcome& copy);
     // Removes the run folder with whatever was unpacked into it.
     void DiscardRunFolder();
     // Ends a run refused after the unpacking: the decrypted firmware goes before the user reads why.
@@ -94,13 +112,26 @@ private:
     // close sequence, always on the dialog's thread: while set, no run starts and the tool does not end.
     volatile LONG busy_ = 0;
     ThreadStarter startThread_;
+    HANDLE readyEvent_ = nullptr;
+    // Set during OnInitDialog: device events then wait for its own status evaluation at the end, so that
+    // no "[Status]" line comes before the driver step's line.
+    bool starting_ = false;
     // A close request was refused for a failed driver removal: the next one ends the tool regardless.
     bool closeRefused_ = false;
     std::wstring firmwarePath_;
     std::wstring secureImagePath_;
-    // The product id of the device the package's image was chosen for; the worker writes into no other.
-    // Empty for a picked image. Set on the dialog's thread before the worker starts.
+    // The product id of the device the image was chosen for; the worker writes into no other. Empty for
+    // a picked image when no upgradable device was there. Set on the dialog's thread before the worker.
     std::optional<uint16_t> targetProductId_;
+    // What the image to be copied must be: the size read before the copy (a picked image), or the size
+    // and CRC the package lists for it (name: its path in the package; empty for a picked image).
+    struct ExpectedImage {
+        std::wstring name;
+        std::optional<PackageEntry> listed;  // the package's own entry for it
+        uint64_t bytes = 0;
+    };
+    ExpectedImage expectedImage_;
+    MessagePoster postRunEnd_ = &::PostMessageW;
 };
 
 }  // namespace vandrel

@@ -3,6 +3,9 @@
 // and cleans up after itself.
 #include "app/vandrel_dlg.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "app/device_status_view.h"
 #include "app/firmware_extension.h"
 #include "app/messages.h"
@@ -10,9 +13,11 @@
 #include "common/text.h"
 #include "driver/driver_status.h"
 #include "package/image_selection.h"
+#include "package/package_listing.h"
 #include "package/package_unpacking.h"
 #include "resources/resource.h"
 #include "upgrade/target_device.h"
+#include "workspace/real_path.h"
 #include "workspace/decoys.h"
 #include "workspace/file_toolkit.h"
 #include "workspace/housekeeping.h"
@@ -26,6 +31,22 @@ namespace {
 
 void ShowError(CVandrelDlg& dialog, UINT textId, UINT captionId) {
     dialog.ShowMessageBox(LoadText(textId), captionId ? LoadText(captionId).c_str() : nullptr, MB_ICONERROR);
+}
+
+// path as the package names it: below the run folder.
+std::wstring PathInPackage(const std::wstring& path) {
+    const std::wstring run = CurrentRunFolder();
+    return AsciiLower(path).compare(0, run.size(), AsciiLower(run)) == 0 ? path.substr(run.size()) : path;
+}
+
+// The product ids of the devices a write could go to (mode 1 or 2), each once.
+std::vector<uint16_t> UpgradableProducts(const DeviceList& devices) {
+    std::vector<uint16_t> products;
+    for (int i = 0; i < devices.count; ++i)
+        if (FindTargetDevice(devices.records + i, 1) == 0 &&
+            std::find(products.begin(), products.end(), devices.records[i].productId) == products.end())
+            products.push_back(devices.records[i].productId);
+    return products;
 }
 
 }  // namespace
@@ -74,8 +95,8 @@ bool CVandrelDlg::PrepareRun() {
 }
 
 bool CVandrelDlg::PrepareImage(std::wstring& image) {
-    // A picked image names no hardware version: it goes to whichever device is upgradable.
     targetProductId_.reset();
+    expectedImage_ = ExpectedImage();
     const std::wstring extension = FirmwareExtension(firmwarePath_);
     const bool package = extension == L"7z" || extension == L"bin";
     if (!package && extension != L"img") {
@@ -88,18 +109,34 @@ bool CVandrelDlg::PrepareImage(std::wstring& image) {
                        LoadText(IDS_CAPTION_FILE_NOT_FOUND).c_str(), MB_ICONERROR);
         return false;
     }
-    if (package && !ImageFromPackage(image)) return false;
-    if (!package) image = firmwarePath_;
+    if (package ? !ImageFromPackage(image) : !PickedImageFitsTheDevices()) return false;
+    if (!package) {
+        image = firmwarePath_;
+        expectedImage_.bytes = QueryFileSize(image);
+    }
     // An empty image would be written and reported as a success, leaving the device without firmware.
-    if (QueryFileSize(image) == 0) {
+    if (expectedImage_.bytes == 0) {
         RefuseRun(LoadText(IDS_EMPTY_IMAGE), IDS_CAPTION_ERROR);
         return false;
     }
     return true;
 }
 
+bool CVandrelDlg::PickedImageFitsTheDevices() {
+    // A picked image names no hardware version: with transmitters of two versions attached, it would go to
+    // whichever the library lists first.
+    const std::vector<uint16_t> products = UpgradableProducts(binding_->Scan());
+    if (products.size() > 1) {
+        RefuseRun(LoadText(IDS_CONNECT_ONE_TRANSMITTER), IDS_CAPTION_ERROR);
+        return false;
+    }
+    if (products.size() == 1) targetProductId_ = products.front();
+    return true;
+}
+
 bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
-    if (!UnpackPackage(firmwarePath_, *this)) {
+    std::vector<PackageEntry> listing;
+    if (!UnpackPackage(firmwarePath_, *this, &listing)) {
         DiscardRunFolder();
         return false;
     }
@@ -116,11 +153,25 @@ bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
     const int target = FindTargetDevice(devices.records, devices.count);
     targetProductId_ = devices.records[target >= 0 ? target : devices.count - 1].productId;
     const int hardwareVersion = HardwareVersionOf(*targetProductId_);
-    if (!FindImageForHardwareVersion(GetRunFolder(false), L"*.img", hardwareVersion, image)) {
+    std::vector<std::wstring> conflicting;
+    switch (FindImageForHardwareVersion(GetRunFolder(false), L"*.img", hardwareVersion, image, &conflicting)) {
+    case ImageChoice::kChosen: break;
+    case ImageChoice::kNone:
         RefuseRun(Format(LoadText(IDS_NO_IMAGE_FOR_VERSION).c_str(), hardwareVersion), IDS_CAPTION_FILE_NOT_FOUND);
         return false;
+    case ImageChoice::kAmbiguous: {
+        std::wstring names;
+        for (const std::wstring& path : conflicting) names += L"  " + PathInPackage(path) + L"\n";
+        RefuseRun(Format(LoadText(IDS_IMAGES_DIFFER).c_str(), hardwareVersion, names.c_str()), IDS_CAPTION_ERROR);
+        return false;
+    }
     }
     MarkPhase(kPhaseImageChosen);
+    // What the package says the image is: the unpacked file must be exactly that.
+    expectedImage_.name = PathInPackage(image);
+    const PackageEntry* entry = FindPackageEntry(listing, expectedImage_.name);
+    if (entry) expectedImage_.listed = *entry;
+    expectedImage_.bytes = entry ? entry->size : QueryFileSize(image);
     return true;
 }
 
@@ -132,18 +183,41 @@ bool CVandrelDlg::MakeSecureCopy(const std::wstring& image) {
         return false;
     }
     MarkPhase(kPhaseCopyStarted);
-    const bool copied = CopyFileToHandle(image, secure.get());
+    const CopyOutcome copy = CopyFileToHandle(image, secure.get());
     secure.reset();
-    if (!copied) {
-        DeleteFileWithRetry(securePath, 0);  // one attempt; the run folder goes next in any case
-        RefuseRun(LoadText(IDS_SECURE_COPY_FAILED), IDS_CAPTION_ERROR);
-        return false;
+    if (copy.copied && copy.bytes > 0 && IsWhole(copy)) {
+        secureImagePath_ = securePath;
+        return true;
     }
-    secureImagePath_ = securePath;
-    // An image unpacked from the package goes at once; one the user picked is left alone.
-    if (IsInRunFolder(image)) DeleteOrScheduleAtReboot(image);
-    MarkPhase(kPhaseUnpackedDeleted);
-    return true;
+    DeleteFileWithRetry(securePath, 0);  // one attempt; the run folder goes next in any case
+    RefuseCopy(copy);
+    return false;
+}
+
+bool CVandrelDlg::IsWhole(const CopyOutcome& copy) const {
+    // A picked image: the size read before its copy. An unpacked one: what its package lists for it.
+    if (expectedImage_.name.empty()) return expectedImage_.bytes == copy.bytes;
+    return expectedImage_.listed && MatchesEntry(*expectedImage_.listed, copy.bytes, copy.crc32);
+}
+
+void CVandrelDlg::RefuseCopy(const CopyOutcome& copy) {
+    if (!copy.copied && IsDiskFull(copy.error)) {
+        RefuseRun(Format(LoadText(IDS_COPY_DISK_FULL).c_str(), GetWorkspaceBaseFolder().c_str()), IDS_CAPTION_ERROR);
+    } else if (!copy.copied) {
+        RefuseRun(LoadText(IDS_SECURE_COPY_FAILED), IDS_CAPTION_ERROR);
+    } else if (copy.bytes == 0) {
+        // Emptied after it was looked at: an empty image is never written.
+        RefuseRun(LoadText(IDS_EMPTY_IMAGE), IDS_CAPTION_ERROR);
+    } else if (expectedImage_.name.empty()) {
+        RefuseRun(Format(LoadText(IDS_IMAGE_CHANGED).c_str(), expectedImage_.bytes, copy.bytes), IDS_CAPTION_ERROR);
+    } else {
+        // Cut short or changed after the package was made: never to be written.
+        const std::wstring line =
+            Format(LoadText(IDS_IMAGE_NOT_WHOLE).c_str(), expectedImage_.name.c_str(), expectedImage_.bytes,
+                   expectedImage_.listed ? expectedImage_.listed->crc.value_or(0) : 0, copy.bytes, copy.crc32);
+        AppendLine(line);
+        RefuseRun(line, IDS_CAPTION_7Z_FAILED);
+    }
 }
 
 void CVandrelDlg::DiscardRunFolder() { RemoveFolderTree(GetRunFolder(false)); }
@@ -156,17 +230,21 @@ void CVandrelDlg::RefuseRun(const std::wstring& text, UINT captionId) {
 void CVandrelDlg::StartWorker() {
     ::ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
     if (startThread_(WriteThreadProc, this)) return;
-    // Nothing will run the write: the image copy goes, and the run ends as any other does.
+    // Nothing will run the write: the image copy and what was unpacked go, and the run ends as any other.
     DeleteOrScheduleAtReboot(secureImagePath_);
+    DiscardRunFolder();
     OnWriteEnded(kWriteNotStarted);
 }
 
 UINT __cdecl CVandrelDlg::WriteThreadProc(LPVOID param) {
     MarkPhase(kPhaseWorkerStarted);
     auto* dialog = static_cast<CVandrelDlg*>(param);
-    const bool written = dialog->WriteRun();
-    // The worker's last act: once posted, the dialog's thread may end the dialog at any moment.
-    ::PostMessageW(dialog->m_hWnd, kMsgWriteEnded, written ? kWriteSucceeded : kWriteFailed, 0);
+    const WPARAM outcome = dialog->WriteRun() ? kWriteSucceeded : kWriteFailed;
+    // The worker's last act: once it is through, the dialog's thread may end the dialog at any moment.
+    // A post the system refuses (a full message queue) would leave the tool busy for ever: the end is then
+    // sent, which waits until the dialog's thread has taken it.
+    const HWND window = dialog->m_hWnd;
+    if (!dialog->postRunEnd_(window, kMsgWriteEnded, outcome, 0)) ::SendMessageW(window, kMsgWriteEnded, outcome, 0);
     return 0;
 }
 
@@ -185,6 +263,9 @@ void CVandrelDlg::OnWriteEnded(WPARAM outcome) {
 }
 
 bool CVandrelDlg::WriteRun() {
+    // Before the device is written (which takes minutes): no decrypted image is left on disk but the
+    // secure copy, should the power fail or the tool be ended meanwhile.
+    EmptyFolderExcept(CurrentRunFolder(), secureImagePath_);
     const bool written = WriteToTargetDevice();
     CleanUpAfterRun();
     return written;

@@ -1,71 +1,183 @@
 #include "common/hidden_process.h"
 
+#include <algorithm>
+#include <mutex>
 #include <utility>
 #include <vector>
+
+// Windows 10's attribute for a child born into a job; the tool targets Windows 7 and finds out at run time
+// whether the system knows it.
+#ifndef PROC_THREAD_ATTRIBUTE_JOB_LIST
+#define PROC_THREAD_ATTRIBUTE_JOB_LIST 0x2000D
+#endif
 
 namespace vandrel {
 
 namespace {
 
-// A process attribute list that lets a child inherit one handle and nothing else of this process.
-class InheritOnly {
+// A process attribute list: the only handles a child inherits, and the job it is born into.
+class StartupAttributes {
 public:
-    explicit InheritOnly(HANDLE handle) : handle_(handle) {
+    StartupAttributes(std::vector<HANDLE> handles, HANDLE job) : handles_(std::move(handles)), job_(job) {
+        const DWORD count = (handles_.empty() ? 0 : 1) + (job_ ? 1 : 0);
         SIZE_T size = 0;
-        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        ::InitializeProcThreadAttributeList(nullptr, count, 0, &size);
         buffer_.resize(size);
         auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
-        if (size == 0 || !::InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        if (count == 0 || size == 0 || !::InitializeProcThreadAttributeList(list, count, 0, &size)) return;
         list_ = list;
-        if (!::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle_, sizeof handle_,
-                                         nullptr, nullptr))
+        if (!handles_.empty() &&
+            !::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                         handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
             Reset();
+            return;
+        }
+        // Windows before 10 knows no job list: the child is then put into the job after its start.
+        jobListed_ = job_ && ::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_JOB_LIST, &job_,
+                                                         sizeof job_, nullptr, nullptr);
     }
-    ~InheritOnly() { Reset(); }
-    InheritOnly(const InheritOnly&) = delete;
-    InheritOnly& operator=(const InheritOnly&) = delete;
+    ~StartupAttributes() { Reset(); }
+    StartupAttributes(const StartupAttributes&) = delete;
+    StartupAttributes& operator=(const StartupAttributes&) = delete;
 
     LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+    bool inheritsOnlyTheHandles() const { return list_ && !handles_.empty(); }
+    // Whether the child is born in the job, with no moment outside it.
+    bool bornInTheJob() const { return list_ && jobListed_; }
 
 private:
     void Reset() {
         if (list_) ::DeleteProcThreadAttributeList(list_);
         list_ = nullptr;
+        jobListed_ = false;
     }
 
-    HANDLE handle_;
+    std::vector<HANDLE> handles_;
+    HANDLE job_;
     std::vector<char> buffer_;
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+    bool jobListed_ = false;
 };
 
-}  // namespace
+// The job of the tool's helpers. Its handle is closed only when the process ends, and then the system
+// ends every program still in it: no helper goes on writing decrypted firmware with nobody left to
+// delete it, and no driver tool is left half done behind a tool that was killed.
+HANDLE HelperJob() {
+    static std::once_flag made;
+    static HANDLE job = nullptr;
+    std::call_once(made, [] {
+        UniqueHandle created(::CreateJobObjectW(nullptr, nullptr));
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (created && ::SetInformationJobObject(created.get(), JobObjectExtendedLimitInformation, &limits,
+                                                 sizeof limits))
+            job = created.release();  // kept until the process ends
+    });
+    return job;
+}
 
-// Starts the command hidden in folder; the process handle, or empty. Its standard handles go to NUL:
-// nobody sees its output, and a console made to hold it costs a fifth of 7za's time under Wine.
-UniqueHandle StartHidden(const std::wstring& commandLine, const std::wstring& folder) {
+// Starts commandLine hidden in folder with the standard handles given (inheritable, and the only handles
+// the child inherits), in the helpers' job from its first instruction: a tool ended at any moment leaves
+// no helper behind, not even one that was just being started.
+UniqueHandle StartWithHandles(const std::wstring& commandLine, const std::wstring& folder, HANDLE input,
+                              HANDLE output, HANDLE error) {
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    const UniqueFile nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                       &inheritable, OPEN_EXISTING, 0, nullptr));
-    const InheritOnly inherit(nul.get());
-    const bool quiet = nul && inherit.get();
+    std::vector<HANDLE> inherited;
+    for (HANDLE handle : {input, output, error})
+        if (handle && std::find(inherited.begin(), inherited.end(), handle) == inherited.end()) inherited.push_back(handle);
+    const StartupAttributes attributes(inherited, HelperJob());
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
     startup.StartupInfo.wShowWindow = SW_HIDE;
     DWORD flags = CREATE_NO_WINDOW;
-    if (quiet) {
+    const bool redirected = attributes.inheritsOnlyTheHandles();
+    if (redirected) {
         startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
-        startup.StartupInfo.hStdInput = startup.StartupInfo.hStdOutput = startup.StartupInfo.hStdError = nul.get();
-        startup.lpAttributeList = inherit.get();
+        startup.StartupInfo.hStdInput = input;
+        startup.StartupInfo.hStdOutput = output;
+        startup.StartupInfo.hStdError = error;
+    }
+    if (attributes.get()) {
+        startup.lpAttributeList = attributes.get();
         flags |= EXTENDED_STARTUPINFO_PRESENT;
     }
+    // Held until it is in the job, where it cannot be born there.
+    if (!attributes.bornInTheJob()) flags |= CREATE_SUSPENDED;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, quiet, flags, nullptr, folder.c_str(),
+    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, redirected, flags, nullptr, folder.c_str(),
                           &startup.StartupInfo, &info))
         return UniqueHandle();
-    return std::move(ProcessHandles(info).process);
+    ProcessHandles started(info);
+    if (!attributes.bornInTheJob()) {
+        EndWithTheTool(started.process.get());
+        ::ResumeThread(started.thread.get());
+    }
+    return std::move(started.process);
+}
+
+UniqueFile OpenNul() {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    return UniqueFile(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    &inheritable, OPEN_EXISTING, 0, nullptr));
+}
+
+DWORD WINAPI CollectOutput(LPVOID param) {
+    auto* collector = static_cast<std::pair<HANDLE, std::string*>*>(param);
+    char block[4096];
+    DWORD read = 0;
+    while (::ReadFile(collector->first, block, sizeof block, &read, nullptr) && read > 0)
+        collector->second->append(block, read);
+    delete collector;
+    return 0;
+}
+
+}  // namespace
+
+OutputCollector::OutputCollector(UniqueFile pipe) : pipe_(std::move(pipe)) {
+    if (!pipe_) return;
+    auto* job = new std::pair<HANDLE, std::string*>(pipe_.get(), &text_);
+    thread_.reset(::CreateThread(nullptr, 0, CollectOutput, job, 0, nullptr));
+    if (!thread_) {
+        delete job;
+        CollectOutput(new std::pair<HANDLE, std::string*>(pipe_.get(), &text_));  // inline, as a last resort
+    }
+}
+
+OutputCollector::~OutputCollector() { Take(); }
+
+std::string OutputCollector::Take() {
+    if (thread_) ::WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.reset();
+    pipe_.reset();
+    return std::move(text_);
+}
+
+bool EndWithTheTool(HANDLE process) {
+    const HANDLE job = HelperJob();
+    return job && ::AssignProcessToJobObject(job, process);
+}
+
+// Its standard handles go to NUL: nobody sees its output, and a console made to hold it costs a fifth of
+// 7za's time under Wine.
+UniqueHandle StartHidden(const std::wstring& commandLine, const std::wstring& folder) {
+    const UniqueFile nul = OpenNul();
+    const HANDLE handle = nul ? nul.get() : nullptr;
+    return StartWithHandles(commandLine, folder, handle, handle, handle);
+}
+
+UniqueHandle StartHiddenCapturing(const std::wstring& commandLine, const std::wstring& folder, UniqueFile& output) {
+    const UniqueFile nul = OpenNul();
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE reading = nullptr, writing = nullptr;
+    if (!nul || !::CreatePipe(&reading, &writing, &inheritable, 0)) return UniqueHandle();
+    UniqueFile readEnd(reading);
+    const UniqueFile writeEnd(writing);
+    ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+    UniqueHandle process = StartWithHandles(commandLine, folder, nul.get(), writeEnd.get(), nul.get());
+    if (process) output = std::move(readEnd);
+    return process;  // this side's writing end closes here: the pipe ends with the program's
 }
 
 }  // namespace vandrel

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "common/dispatching_wait.h"
+#include "common/hidden_process.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "resources/resource.h"
@@ -80,11 +81,15 @@ bool RunWorkspaceToolElevated(HWND owner, DialogOutput& output, const std::wstri
         return false;
     }
     const UniqueHandle process(info.hProcess);
-    if (!process || waitMs == 0) return true;
+    if (!process) return true;
+    // Ended with the tool: one killed mid-step must not leave the installer working on alone.
+    EndWithTheTool(process.get());
+    if (waitMs == 0) return true;
 
     // The dialog keeps answering while the driver tool works.
     if (WaitDispatching(process.get(), waitMs) == WAIT_TIMEOUT) {
-        // The tool is left running: stopping a driver installer halfway could leave the system worse off.
+        // Left running while this tool runs: stopping a driver installer halfway could leave the system
+        // worse off. It ends with the tool at the latest.
         output.AppendLine(L"[Driver] external process timeout.");
         return false;
     }

@@ -14,24 +14,41 @@ namespace {
 
 constexpr size_t kInitialCandidates = 64;
 
-// Whether upperName contains tag ("V<version>") with no digit right after it.
-bool CarriesVersionTag(const std::wstring& upperName, const std::wstring& tag) {
+enum class TagMatch { kNone, kFollowedByDigits, kExact };
+
+bool IsAsciiDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// How upperName carries tag ("V<version>"): exactly (no digit right after it: "V1" in "fw_V1.img" or
+// "TX_V1_FW.img"), only followed by digits ("V1" in "fw_V10.img"), or not at all.
+TagMatch MatchVersionTag(const std::wstring& upperName, const std::wstring& tag) {
+    TagMatch match = TagMatch::kNone;
     for (size_t at = upperName.find(tag); at != std::wstring::npos; at = upperName.find(tag, at + 1)) {
-        // "V1" must not be the start of "V10" or "V12": that is another version's image.
         const size_t next = at + tag.size();
-        if (next == upperName.size() || upperName[next] < L'0' || upperName[next] > L'9') return true;
+        if (next == upperName.size() || !IsAsciiDigit(upperName[next])) return TagMatch::kExact;
+        match = TagMatch::kFollowedByDigits;
     }
-    return false;
+    return match;
+}
+
+std::wstring UpperFileName(const std::wstring& path) {
+    const wchar_t* name = ::PathFindFileNameW(path.c_str());
+    return AsciiUpper((name && *name) ? name : path);
+}
+
+bool AllTheSame(const std::vector<std::wstring>& files) {
+    for (size_t i = 1; i < files.size(); ++i)
+        if (!HaveSameContents(files.front(), files[i])) return false;
+    return true;
 }
 
 }  // namespace
 
-bool FindImageForHardwareVersion(const std::wstring& folder, const std::wstring& pattern, int hardwareVersion,
-                                 std::wstring& imagePath) {
+ImageChoice FindImageForHardwareVersion(const std::wstring& folder, const std::wstring& pattern, int hardwareVersion,
+                                        std::wstring& imagePath, std::vector<std::wstring>* conflicting) {
     std::vector<std::wstring> candidates;
     candidates.reserve(kInitialCandidates);
     CollectFilesRecursive(folder, pattern, candidates);
-    return PickImageByVersionTag(candidates, hardwareVersion, imagePath);
+    return PickImageByVersionTag(candidates, hardwareVersion, imagePath, conflicting);
 }
 
 void CollectFilesRecursive(const std::wstring& folder, const std::wstring& pattern,
@@ -49,17 +66,25 @@ void CollectFilesRecursive(const std::wstring& folder, const std::wstring& patte
     });
 }
 
-bool PickImageByVersionTag(const std::vector<std::wstring>& list, int hardwareVersion, std::wstring& imagePath) {
+ImageChoice PickImageByVersionTag(const std::vector<std::wstring>& list, int hardwareVersion, std::wstring& imagePath,
+                                  std::vector<std::wstring>* conflicting) {
     const std::wstring tag = AsciiUpper(Format(L"V%d", hardwareVersion));
+    std::vector<std::wstring> exact, followedByDigits;
     for (const std::wstring& path : list) {
-        const wchar_t* name = ::PathFindFileNameW(path.c_str());
-        const std::wstring fileName = (name && *name) ? name : path;
-        if (CarriesVersionTag(AsciiUpper(fileName), tag)) {
-            imagePath = path;
-            return true;
-        }
+        const TagMatch match = MatchVersionTag(UpperFileName(path), tag);
+        if (match == TagMatch::kExact) exact.push_back(path);
+        if (match == TagMatch::kFollowedByDigits) followedByDigits.push_back(path);
     }
-    return false;
+    // "fw_V10.img" is the V10 image whenever an image carries "V1" itself.
+    const std::vector<std::wstring>& candidates = exact.empty() ? followedByDigits : exact;
+    if (candidates.empty()) return ImageChoice::kNone;
+    // Two different images that both claim the version: taking the first listed would be a guess.
+    if (candidates.size() > 1 && !AllTheSame(candidates)) {
+        if (conflicting) *conflicting = candidates;
+        return ImageChoice::kAmbiguous;
+    }
+    imagePath = candidates.front();
+    return ImageChoice::kChosen;
 }
 
 }  // namespace vandrel

@@ -5,6 +5,7 @@
 #include "common/phase_marks.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
+#include "package/package_listing.h"
 #include "resources/resource.h"
 #include "workspace/embedded_files.h"
 #include "workspace/file_toolkit.h"
@@ -15,7 +16,9 @@ namespace vandrel {
 
 namespace {
 
-const wchar_t kCommandTemplate[] = L"\"%s\" x \"%s\" -ptamsin_harbor_unpacking -y -o\"%s\"";
+// The extraction, and the package's technical listing in UTF-8, both with the built-in password.
+const wchar_t kExtractTemplate[] = L"\"%s\" x \"%s\" -ptamsin_harbor_unpacking -y -o\"%s\"";
+const wchar_t kListTemplate[] = L"\"%s\" l -slt -sccUTF-8 -ptamsin_harbor_unpacking \"%s\"";
 // Free space below this after a failed extraction means 7za ran out of it.
 constexpr ULONGLONG kNearlyFullBytes = 1024 * 1024;
 
@@ -33,10 +36,17 @@ DWORD ExitCodeOf(HANDLE process) {
     return exitCode;
 }
 
-bool IsNearlyFull(const std::wstring& folder) {
+// The bytes free for this user on the volume of folder; all ones when unknown.
+ULONGLONG FreeBytes(const std::wstring& folder) {
     ULARGE_INTEGER available{};
-    return ::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) &&
-           available.QuadPart < kNearlyFullBytes;
+    return ::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) ? available.QuadPart : ~0ULL;
+}
+
+// Waits, answering the dialog's messages, for a helper that may never have started; its exit code.
+DWORD WaitForExitCode(const UniqueHandle& process) {
+    if (!process) return kUnknownExitCode;
+    WaitDispatching(process.get(), INFINITE);
+    return ExitCodeOf(process.get());
 }
 
 // 7za.exe written out and held unchanged until its process has started: it runs with administrator
@@ -60,7 +70,7 @@ ExitCodeQuery SetExitCodeQuery(ExitCodeQuery query) {
     return previous;
 }
 
-bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
+bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::vector<PackageEntry>* listing) {
     std::wstring extractor;
     UniqueFile pinned = ExtractAndPin7za(extractor);
     if (!pinned) {
@@ -71,23 +81,34 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
     DispatchPendingMessages();
 
     const std::wstring outputFolder = GetRunFolder(false);
-    const std::wstring commandLine =
-        Format(kCommandTemplate, extractor.c_str(), firmwarePath.c_str(), outputFolder.c_str());
-    UniqueHandle process = StartHidden(commandLine, outputFolder);
+    const ULONGLONG freeBefore = FreeBytes(outputFolder);
+    UniqueHandle extraction = StartHidden(
+        Format(kExtractTemplate, extractor.c_str(), firmwarePath.c_str(), outputFolder.c_str()), outputFolder);
+    // Side by side with the extraction, so that it costs next to no time: what the package says of itself.
+    UniqueFile listed;
+    UniqueHandle lister =
+        StartHiddenCapturing(Format(kListTemplate, extractor.c_str(), firmwarePath.c_str()), outputFolder, listed);
     pinned.reset();
-    if (!process) {
+    if (!extraction || !lister) {
+        WaitForExitCode(extraction);
+        WaitForExitCode(lister);
+        RemoveFolderTree(outputFolder);
         ShowFailure(output, LoadText(IDS_7ZA_NOT_STARTED));
         return false;
     }
+    OutputCollector listingText(std::move(listed));
 
     // No time limit, but the dialog keeps answering while 7za runs.
-    WaitDispatching(process.get(), INFINITE);
+    const DWORD exitCode = WaitForExitCode(extraction);
     MarkPhase(kPhaseUnpacked);
-    const DWORD exitCode = ExitCodeOf(process.get());
-    process.reset();
+    const DWORD listExitCode = WaitForExitCode(lister);
+    const std::vector<PackageEntry> entries =
+        listExitCode == 0 ? ParsePackageListing(listingText.Take()) : std::vector<PackageEntry>();
     if (exitCode != 0) {
-        // Judged before what 7za left goes: a full disk is not a wrong password.
-        const bool diskFull = IsNearlyFull(outputFolder);
+        // Judged before what 7za left goes: a full disk is not a wrong password. The disk was too small
+        // when the package needs more than was free at the start, or when 7za filled it.
+        const bool diskFull =
+            FreeBytes(outputFolder) < kNearlyFullBytes || (!entries.empty() && freeBefore < UnpackedSize(entries));
         RemoveFolderTree(outputFolder);  // decrypted parts of the package must not stay behind
         const std::wstring exitCodeText = Format(LoadText(IDS_7ZA_EXIT_CODE).c_str(), exitCode);
         if (!diskFull) {
@@ -98,6 +119,13 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output) {
         ShowFailure(output, Format(LoadText(IDS_DISK_FULL).c_str(), GetWorkspaceBaseFolder().c_str()));
         return false;
     }
+    if (listExitCode != 0) {
+        // Unpacked, but with nothing to hold the image against: it cannot be proven whole.
+        RemoveFolderTree(outputFolder);
+        ShowFailure(output, Format(LoadText(IDS_7ZA_EXIT_CODE).c_str(), listExitCode));
+        return false;
+    }
+    if (listing) *listing = entries;
     return true;
 }
 

@@ -4,19 +4,24 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "common/dialog_output.h"
+#include "package/package_listing.h"
 
 namespace vandrel {
 
 // Exit code reported when 7za's exit code cannot be read; 7za itself never ends with it.
 constexpr DWORD kUnknownExitCode = 0xFFFFFFFF;
 
-// Runs 7za hidden on the package with the built-in password into the current run folder and waits for it;
-// true when 7za ended with 0, false after one "7z Extraction Failed" box on output. When 7za fails, the
-// run folder goes with whatever it unpacked, and a full disk is told as such (the exit code then becomes
-// a line of the message list).
-bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output);
+// Runs 7za hidden on the package with the built-in password into the current run folder, and beside it
+// 7za's listing of the package, and waits for both; true when both ended with 0, with the package's
+// entries in listing (when given). False after one "7z Extraction Failed" box on output: the run folder
+// then goes with whatever was unpacked, and a full disk (7za failed on a volume that had less free space
+// than the package needs, or that it filled) is told as such, the exit code becoming a line of the
+// message list.
+bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output,
+                   std::vector<PackageEntry>* listing = nullptr);
 
 // Replaces how the child's exit code is read (GetExitCodeProcess by default) and returns the previous
 // one; lets a test make the query fail.

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "common/dispatching_wait.h"
+
 namespace vandrel {
 
 bool LoadRcData(HMODULE module, int id, ResourceBytes& bytes) {
@@ -71,15 +73,53 @@ UniqueFile OpenHoldingExactly(const std::wstring& path, const ResourceBytes& byt
     }
 }
 
+bool HaveSameContents(const std::wstring& a, const std::wstring& b) {
+    const uint64_t size = QueryFileSize(a);
+    if (size == ~uint64_t{0} || size != QueryFileSize(b)) return false;
+    auto open = [](const std::wstring& path) {
+        return UniqueFile(::CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    };
+    const UniqueFile first = open(a), second = open(b);
+    if (!first || !second) return false;
+    std::vector<char> x(kFileBlockBytes), y(kFileBlockBytes);
+    for (;;) {
+        DWORD readX = 0, readY = 0;
+        if (!::ReadFile(first.get(), x.data(), kFileBlockBytes, &readX, nullptr) ||
+            !::ReadFile(second.get(), y.data(), kFileBlockBytes, &readY, nullptr) || readX != readY)
+            return false;
+        if (readX == 0) return true;
+        if (std::memcmp(x.data(), y.data(), readX) != 0) return false;
+        DispatchPendingMessages();  // large images: the dialog keeps answering
+    }
+}
+
 uint64_t QueryFileSize(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return ~uint64_t{0};
+    if (!::GetFileAttributesExW(ExtendedPath(path).c_str(), GetFileExInfoStandard, &data)) return ~uint64_t{0};
     return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
 }
 
 bool IsExistingFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(ExtendedPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring ExtendedPath(const std::wstring& path) {
+    if (path.size() < 3 || path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0) return path;
+    const bool drive = path[1] == L':' && path[2] == L'\\';
+    const bool unc = path[0] == L'\\' && path[1] == L'\\';
+    if (!drive && !unc) return path;
+    std::vector<wchar_t> full(path.size() + MAX_PATH);
+    DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length + 1);
+        length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (length == 0 || length >= full.size()) return path;
+    const std::wstring normalised(full.data(), length);
+    if (normalised.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + normalised.substr(2);
+    return L"\\\\?\\" + normalised;
 }
 
 std::wstring WithTrailingBackslash(std::wstring folder) {
@@ -97,7 +137,7 @@ void ForEachEntry(const std::wstring& folder, const std::function<void(const WIN
                   const wchar_t* pattern) {
     if (folder.empty()) return;  // the pattern alone would list the current directory
     WIN32_FIND_DATAW entry{};
-    UniqueFind find(::FindFirstFileW((WithTrailingBackslash(folder) + pattern).c_str(), &entry));
+    UniqueFind find(::FindFirstFileW((ExtendedPath(WithTrailingBackslash(folder)) + pattern).c_str(), &entry));
     if (!find) return;
     do {
         if (std::wcscmp(entry.cFileName, L".") != 0 && std::wcscmp(entry.cFileName, L"..") != 0) visit(entry);

@@ -37,10 +37,18 @@ UniqueFile WriteNewFileAndHold(const std::wstring& target, const ResourceBytes& 
 // the handle is held, nobody can change, replace or delete the file. The size alone is never trusted.
 UniqueFile OpenHoldingExactly(const std::wstring& path, const ResourceBytes& bytes);
 
+// True when both files can be read and hold the same bytes.
+bool HaveSameContents(const std::wstring& a, const std::wstring& b);
+
 // The file's size, or all ones when its attributes cannot be read.
 uint64_t QueryFileSize(const std::wstring& path);
 // True for an existing file (not a folder).
 bool IsExistingFile(const std::wstring& path);
+
+// path in its extended-length form ("\\?\C:\..." or "\\?\UNC\server\..."), so that what lies deeper than
+// MAX_PATH characters (a package can bring such folders) can be listed, read and deleted. Normalised first
+// ("." and ".." resolved); relative and device paths come back as they are, a trailing backslash stays.
+std::wstring ExtendedPath(const std::wstring& path);
 
 // Folder paths end in a backslash; RemoveDirectoryW wants none. Exactly one is added or dropped.
 std::wstring WithTrailingBackslash(std::wstring folder);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/text.h"
 #include "workspace/file_toolkit.h"
 #include "workspace/real_path.h"
 #include "workspace/secure_delete.h"
@@ -15,9 +16,9 @@ namespace {
 // Asked without the trailing backslash, which would make Wine report the target's attributes; and, for
 // links that the attributes do not show, by where the folder really leads.
 bool IsFolderLink(const std::wstring& folderWithoutBackslash) {
-    const DWORD attributes = ::GetFileAttributesW(folderWithoutBackslash.c_str());
+    const DWORD attributes = ::GetFileAttributesW(ExtendedPath(folderWithoutBackslash).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // nothing there to enter
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !LeadsWhereItsNameSays(folderWithoutBackslash);
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || LeadsElsewhere(folderWithoutBackslash);
 }
 
 }  // namespace
@@ -47,15 +48,28 @@ void RemoveFolderTree(const std::wstring& folder) {
     }
     // Ignored on failure (a file waits for restart, or the folder is in use): a later housekeeping retries.
     ClearReadOnlyInWorkspace(self);
-    ::RemoveDirectoryW(self.c_str());
+    ::RemoveDirectoryW(ExtendedPath(self).c_str());
+}
+
+void EmptyFolderExcept(const std::wstring& folder, const std::wstring& keep) {
+    if (folder.empty()) return;
+    const std::wstring tree = WithTrailingBackslash(folder);
+    const std::wstring kept = AsciiLower(keep);
+    ForEachEntry(tree, [&](const WIN32_FIND_DATAW& entry) {
+        const std::wstring path = tree + entry.cFileName;
+        if (IsFolderEntry(entry))
+            RemoveFolderTree(path + L"\\");
+        else if (AsciiLower(path) != kept)
+            DeleteOrScheduleAtReboot(path);
+    });
 }
 
 void RemoveFolderIfEmpty(const std::wstring& folder) {
     if (folder.empty()) return;
     bool empty = true;
     ForEachEntry(folder, [&](const WIN32_FIND_DATAW&) { empty = false; });
-    if (empty && ::GetFileAttributesW(WithoutTrailingBackslash(folder).c_str()) != INVALID_FILE_ATTRIBUTES)
-        ::RemoveDirectoryW(WithoutTrailingBackslash(folder).c_str());
+    const std::wstring self = ExtendedPath(WithoutTrailingBackslash(folder));
+    if (empty && ::GetFileAttributesW(self.c_str()) != INVALID_FILE_ATTRIBUTES) ::RemoveDirectoryW(self.c_str());
 }
 
 void ExitCleanup(const std::wstring& secureImagePath) {

@@ -13,6 +13,9 @@ void CleanWorkspace();
 // outside the tree is touched. Folders that cannot be removed are left for a later housekeeping.
 void RemoveFolderTree(const std::wstring& folder);
 
+// Deletes every file and folder tree in folder except the file keep (a full path); the folder stays.
+void EmptyFolderExcept(const std::wstring& folder, const std::wstring& keep);
+
 // Removes folder only when it has no entries at all (trailing backslash optional; empty path: nothing).
 void RemoveFolderIfEmpty(const std::wstring& folder);
 

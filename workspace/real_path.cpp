@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/unique_handle.h"
+#include "workspace/file_toolkit.h"
 
 namespace vandrel {
 
@@ -38,7 +39,7 @@ std::wstring RealPathOf(HANDLE handle) {
 
 std::wstring RealPathOf(const std::wstring& path) {
     // Attributes only: no sharing conflict even with a file that someone holds unshared.
-    const UniqueFile file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+    const UniqueFile file(::CreateFileW(ExtendedPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return file ? RealPathOf(file.get()) : std::wstring();
@@ -48,17 +49,17 @@ bool SameRealPath(const std::wstring& a, const std::wstring& b) {
     return a.size() == b.size() && EqualIgnoringCase(a.c_str(), b.c_str(), a.size());
 }
 
-bool LeadsWhereItsNameSays(const std::wstring& path) {
+bool LeadsElsewhere(const std::wstring& path) {
     std::wstring trimmed = path;
     while (trimmed.size() > 1 && trimmed.back() == L'\\') trimmed.pop_back();
     const size_t slash = trimmed.find_last_of(L'\\');
     if (slash == std::wstring::npos) return false;
     const std::wstring realParent = RealPathOf(trimmed.substr(0, slash + 1));
     const std::wstring realPath = RealPathOf(trimmed);
-    if (realParent.empty() || realPath.empty()) return false;
+    if (realParent.empty() || realPath.empty()) return false;  // unknown: nothing found to say so
     const std::wstring expected =
         (realParent.back() == L'\\' ? realParent : realParent + L"\\") + trimmed.substr(slash + 1);
-    return SameRealPath(realPath, expected);
+    return !SameRealPath(realPath, expected);
 }
 
 bool IsRealPathWithin(const std::wstring& realPath, const std::wstring& realFolder) {

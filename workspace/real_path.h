@@ -18,9 +18,10 @@ std::wstring RealPathOf(const std::wstring& path);
 // True when both name the same path, letter case aside (as the file system compares names).
 bool SameRealPath(const std::wstring& a, const std::wstring& b);
 
-// True when the folder or file at path leads where its name says: its final path is its parent's final
-// path and its own name, so that it is no link (also where the attributes do not show one).
-bool LeadsWhereItsNameSays(const std::wstring& path);
+// True when the folder or file at path leads elsewhere than its name says: its final path is not its
+// parent's final path and its own name, so that it is a link (also where the attributes do not show
+// one). False when that cannot be told (a path the system gives no final path for).
+bool LeadsElsewhere(const std::wstring& path);
 
 // True when realPath is realFolder itself or lies below it (ASCII letter case aside); false when either
 // is empty.

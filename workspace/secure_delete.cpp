@@ -2,6 +2,7 @@
 
 #include "common/dispatching_wait.h"
 #include "common/unique_handle.h"
+#include "workspace/file_toolkit.h"
 #include "workspace/real_path.h"
 #include "workspace/secure_workspace.h"
 
@@ -31,7 +32,7 @@ bool IsWorkspaceOwnFile(HANDLE file, LONGLONG& size) {
 // own files: nothing the user owns is ever shortened. A file that cannot be opened is left to the deletion.
 void ReleaseSpaceInSteps(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return;  // path: extended already
     const LONGLONG listed = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     if (listed <= kReleaseStepBytes) return;
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -50,8 +51,9 @@ void ReleaseSpaceInSteps(const std::wstring& path) {
 
 }  // namespace
 
-bool DeleteFileWithRetry(const std::wstring& path, DWORD budgetMs) {
-    if (path.empty()) return true;
+bool DeleteFileWithRetry(const std::wstring& given, DWORD budgetMs) {
+    if (given.empty()) return true;
+    const std::wstring path = ExtendedPath(given);
     ClearReadOnlyInWorkspace(path);
     ReleaseSpaceInSteps(path);
     DWORD elapsed = 0;
@@ -67,9 +69,9 @@ bool DeleteFileWithRetry(const std::wstring& path, DWORD budgetMs) {
 }
 
 void ClearReadOnlyInWorkspace(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(ExtendedPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
-    const UniqueFile file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+    const UniqueFile file(::CreateFileW(ExtendedPath(path).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file) return;
@@ -85,7 +87,7 @@ void ClearReadOnlyInWorkspace(const std::wstring& path) {
 void DeleteOrScheduleAtReboot(const std::wstring& path, DWORD budgetMs) {
     if (DeleteFileWithRetry(path, budgetMs)) return;
     // Result ignored: nothing more can be done, and nothing is shown to the user.
-    ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    ::MoveFileExW(ExtendedPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 }  // namespace vandrel

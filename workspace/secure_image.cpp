@@ -1,5 +1,6 @@
 #include "workspace/secure_image.h"
 
+#include "common/crc32.h"
 #include "common/dispatching_wait.h"
 #include "common/phase_marks.h"
 #include "workspace/file_toolkit.h"
@@ -24,33 +25,42 @@ bool CreateSecureImageFile(std::wstring& path, UniqueFile& file) {
     return true;
 }
 
-bool CopyFileToHandle(const std::wstring& source, HANDLE destination) {
-    UniqueFile input(::CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+CopyOutcome CopyFileToHandle(const std::wstring& source, HANDLE destination) {
+    CopyOutcome outcome;
+    UniqueFile input(::CreateFileW(ExtendedPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!input) return false;
+    if (!input) {
+        outcome.error = ::GetLastError();
+        return outcome;
+    }
 
     ::SetFilePointer(destination, 0, nullptr, FILE_BEGIN);
     static_assert(kFileBlockBytes <= 65536, "the block lives on the stack");
     char block[kFileBlockBytes];
-    bool copied = true;
+    outcome.copied = true;
     for (;;) {
         DWORD read = 0;
         if (!::ReadFile(input.get(), block, kFileBlockBytes, &read, nullptr)) {
-            copied = false;
+            outcome = {false, outcome.bytes, outcome.crc32, ::GetLastError()};
             break;
         }
         if (read == 0) break;
         DWORD written = 0;
         if (!::WriteFile(destination, block, read, &written, nullptr) || written != read) {
-            copied = false;
+            const DWORD error = ::GetLastError();
+            outcome = {false, outcome.bytes, outcome.crc32, error != ERROR_SUCCESS ? error : ERROR_DISK_FULL};
             break;
         }
+        outcome.crc32 = UpdateCrc32(outcome.crc32, block, read);
+        outcome.bytes += read;
         DispatchPendingMessages();  // a large image must not stop the dialog answering
     }
     MarkPhase(kPhaseCopied);
     FlushDispatching(destination);
     MarkPhase(kPhaseFlushed);
-    return copied;
+    return outcome;
 }
+
+bool IsDiskFull(DWORD error) { return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL; }
 
 }  // namespace vandrel

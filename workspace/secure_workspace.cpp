@@ -99,7 +99,7 @@ UniqueFile TakeBaseFolder(const std::wstring& folder, std::wstring& realBase) {
     if (!::GetFileInformationByHandle(held.get(), &info) || IsLinkOrFile(info.dwFileAttributes)) return UniqueFile();
     // A link the attributes do not show (Wine reports links only by path) still leads elsewhere.
     realBase = RealPathOf(held.get());
-    if (realBase.empty() || !LeadsWhereItsNameSays(folder) || !SameRealPath(realBase, RealPathOf(folder)))
+    if (realBase.empty() || LeadsElsewhere(folder) || !SameRealPath(realBase, RealPathOf(folder)))
         return UniqueFile();
     if (!HasTrustedOwner(held.get())) return UniqueFile();
     // Made by someone else before (an earlier version of the tool, or the user): shut it now.

@@ -6,6 +6,8 @@
 //   VANDREL_DRIVER_STUB_HANG=1         never end
 //   VANDREL_DRIVER_STUB_FAIL_WHILE=<path>  end with exit code 2 while that file exists (so a test can
 //                                      make one step of a running tool fail and the next succeed)
+//   VANDREL_DRIVER_STUB_WAIT_WHILE=<path>  wait while that file exists, then do the work (so a test can
+//                                      act while a tool is in its driver step)
 #include <windows.h>
 
 #include <cstdio>
@@ -81,6 +83,8 @@ int wmain(int argc, wchar_t** argv) {
         for (;;) ::Sleep(INFINITE);
     const std::wstring failWhile = Environment(L"VANDREL_DRIVER_STUB_FAIL_WHILE");
     if (!failWhile.empty() && ::GetFileAttributesW(failWhile.c_str()) != INVALID_FILE_ATTRIBUTES) return 2;
+    const std::wstring waitWhile = Environment(L"VANDREL_DRIVER_STUB_WAIT_WHILE");
+    while (!waitWhile.empty() && ::GetFileAttributesW(waitWhile.c_str()) != INVALID_FILE_ATTRIBUTES) ::Sleep(50);
     if (!StandInLoaded()) return RunAgainWithStandIn();
 
     if (argc == 3 && _wcsicmp(argv[1], L"/i") == 0)

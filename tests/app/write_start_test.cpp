@@ -6,10 +6,12 @@
 
 #include "app/vandrel_dlg.h"
 #include "common/scope_exit.h"
+#include "common/text.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "tests/support/window_driver.h"
+#include "tests/workspace/workspace_test_support.h"
 #include "workspace/secure_workspace.h"
 #include "resources/resource.h"
 
@@ -137,6 +139,84 @@ TEST(WriteStart, AWorkerThatFindsOnlyADeviceOfAnotherProductWritesNothing) {
     ListedDevice listed;
     ASSERT_TRUE(FindListedDevice(versionTwo, listed));
     EXPECT_FALSE(listed.written) << "the version 2 device must not get the version 1 image";
+}
+
+// Runs the dialog, writes path once as a user would, and returns the box that ended the click (empty
+// caption when none came); closes the dialog with Escape.
+MessageBoxInfo WriteOnce(CVandrelDlg& dialog, const std::wstring& path, bool* idleAfterwards = nullptr) {
+    MessageBoxInfo box;
+    std::thread user([&] {
+        const HWND window = WaitForOwnDialog();
+        if (!window) return;
+        ::SendMessageW(::GetDlgItem(window, IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        Click(window, IDC_START_WRITING);
+        if (WaitForMessageBox(::GetCurrentProcessId(), &box, 60000, window)) {
+            if (idleAfterwards) *idleAfterwards = IsEnabled(::GetDlgItem(window, IDC_SELECT));
+            DismissMessageBox(box.window);
+            WaitFor([&] { return !::IsWindow(box.window); });
+        }
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    dialog.DoModal();
+    user.join();
+    return box;
+}
+
+class PluggedVersionOne : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UnplugAllVirtualDevices();
+        ASSERT_TRUE(service_.Install());
+        device_ = devices_.Plug(L"--pid 0x110B --upgrade-ms 200");
+        ASSERT_FALSE(device_.empty());
+    }
+    RockusbServiceGuard service_;
+    PluggedDevices devices_;
+    std::wstring device_;
+};
+
+BOOL WINAPI RefusePost(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// A full message queue refuses the worker's post of the run's end: the dialog must still return to idle
+// and tell the result, or it would stay busy for ever and block every logoff.
+TEST_F(PluggedVersionOne, TheEndOfARunReachesTheDialogWhenItsPostIsRefused) {
+    TempDir folder;
+    const std::wstring image = folder / L"fw_V1.img";
+    ASSERT_TRUE(WriteFileBytes(image, std::string(70000, '1')));
+    CVandrelDlg dialog;
+    dialog.SetRunEndPoster(&RefusePost);
+    bool idle = false;
+    EXPECT_EQ(L"Write successful", WriteOnce(dialog, image, &idle).text);
+    EXPECT_TRUE(idle);
+    ListedDevice listed;
+    ASSERT_TRUE(FindListedDevice(device_, listed));
+    EXPECT_TRUE(listed.written);
+}
+
+// The picked image is emptied after it was found non-empty, just before its copy (the name of the secure
+// copy is the first thing made after the check): the copy of 0 bytes is refused, never written.
+std::wstring g_emptiedImage;
+int g_namesMade = 0;
+std::wstring EmptyTheImageBeforeItsCopy() {
+    // One name for the run folder, six for the decoy folders and images, then the secure copy's.
+    if (++g_namesMade == 8) WriteFileBytes(g_emptiedImage, "");
+    return NewNameDigits();
+}
+
+TEST_F(PluggedVersionOne, AnImageEmptiedAfterItsCheckIsNotWritten) {
+    TempDir folder;
+    g_emptiedImage = folder / L"fw_V1.img";
+    g_namesMade = 0;
+    ASSERT_TRUE(WriteFileBytes(g_emptiedImage, std::string(70000, '1')));
+    const NameDigitsOverride names(&EmptyTheImageBeforeItsCopy);
+    CVandrelDlg dialog;
+    const MessageBoxInfo box = WriteOnce(dialog, g_emptiedImage);
+    EXPECT_EQ(8, g_namesMade) << "the run made its names as this test expects";
+    EXPECT_EQ(L"Error", box.caption);
+    EXPECT_EQ(L"The firmware image is empty (0 bytes). Nothing was written.", box.text);
+    ListedDevice listed;
+    ASSERT_TRUE(FindListedDevice(device_, listed));
+    EXPECT_FALSE(listed.written);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
+#include "tests/workspace/workspace_test_support.h"
 #include "resources/resource.h"
 
 namespace vandrel::test {
@@ -123,6 +124,57 @@ TEST_F(DriverTest, ASecondCloseAfterARefusedOneEndsTheToolAndSaysTheDriverMayRem
     ASSERT_TRUE(tool_->WaitForExit(20000, &exitCode)) << "the second close request ends the tool";
     EXPECT_EQ(0u, exitCode);
     EXPECT_TRUE(RockusbServiceExists()) << "as the user was told";
+}
+
+// The tool's window, found by its title while it is still being made (it is shown only when ready).
+HWND FindToolWindowByTitle() {
+    for (HWND w : TopLevelWindows(0))
+        if (::GetDlgItem(w, IDC_START_WRITING) && WindowText(w).find(L" v") != std::wstring::npos) return w;
+    return nullptr;
+}
+
+// While the tool installs the driver at start: a device plugged meanwhile shows only after the driver
+// step's line, and a second start waits until the window is ready before it raises it.
+TEST_F(DriverTest, DuringStartUpDeviceEventsWaitAndASecondStartWaitsForTheReadyWindow) {
+    const std::wstring hold = flags_ / L"hold-the-driver-step";
+    ASSERT_TRUE(WriteFileBytes(hold, "x"));
+    const ScopedEnvironment waiting(L"VANDREL_DRIVER_STUB_WAIT_WHILE", hold);
+    tool_ = std::make_unique<Process>(ToolPath());
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (window = FindToolWindowByTitle()) != nullptr; }, 30000));
+    EXPECT_FALSE(IsShown(window)) << "not shown before it is ready";
+    ASSERT_FALSE(devices_.Plug().empty());
+
+    Process second(ToolPath());
+    EXPECT_FALSE(second.WaitForExit(2000)) << "the second start ended at once";
+    EXPECT_FALSE(IsShown(window)) << "the second start raised a window that was not ready";
+
+    ASSERT_TRUE(::DeleteFileW(hold.c_str()));
+    DWORD exitCode = 99;
+    ASSERT_TRUE(second.WaitForExit(30000, &exitCode)) << "the second start ends once the first is ready";
+    EXPECT_EQ(0u, exitCode);
+    dialog_ = WaitForMainDialog(*tool_);
+    ASSERT_EQ(window, dialog_);
+    const auto lines = MessageLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(L"[Driver] Pre-install succeeded.", lines.front()) << "no \"[Status]\" line before the driver step's";
+    CloseAndExpectExit();
+}
+
+// Logging off or shutting down while the tool is idle takes the driver out and empties the workspace as
+// a close would, without a box nobody is there to answer.
+TEST_F(DriverTest, TheEndOfTheSessionRunsTheCloseSequence) {
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(RockusbServiceExists());
+    DWORD_PTR answer = 0;
+    ASSERT_NE(0, ::SendMessageTimeoutW(dialog_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer));
+    EXPECT_NE(0u, answer) << "an idle tool lets the session end";
+    ::SendMessageTimeoutW(dialog_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 30000, &answer);
+    DWORD exitCode = 99;
+    ASSERT_TRUE(tool_->WaitForExit(30000, &exitCode));
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_FALSE(RockusbServiceExists()) << "the driver does not outlive the session";
+    EXPECT_TRUE(ListEntries(WorkspaceBase()).empty());
 }
 
 }  // namespace

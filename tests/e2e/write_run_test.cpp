@@ -9,7 +9,7 @@
 
 #include "common/scope_exit.h"
 #include "common/text.h"
-#include "tests/e2e/tool_fixture.h"
+#include "tests/e2e/write_run_fixture.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
@@ -18,53 +18,6 @@
 
 namespace vandrel::test {
 namespace {
-
-// Distinct image contents per hardware version, a few blocks long.
-std::string ImageBytes(char tag, size_t size = 200000) {
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + tag) & 0xFF);
-    return bytes;
-}
-
-// Images of a package anywhere below the workspace (the decoys are named fw_ and hex digits only).
-std::vector<std::wstring> UnpackedImagesLeft(const std::wstring& folder = WorkspaceBase()) {
-    std::vector<std::wstring> found;
-    for (const std::wstring& name : ListEntries(folder)) {
-        const std::wstring path = folder + name;
-        if (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) {
-            for (const std::wstring& inner : UnpackedImagesLeft(path + L"\\")) found.push_back(inner);
-        } else if (name.find(L"_V") != std::wstring::npos) {
-            found.push_back(path);
-        }
-    }
-    return found;
-}
-
-class WriteRunTest : public ToolTest {
-protected:
-    void SetUp() override {
-        UnplugAllVirtualDevices();
-        ASSERT_TRUE(service_.Install());
-        // No image for hardware version 0: a device of another product id has nothing to get.
-        images_ = {{L"fw_V1.img", ImageBytes('1')}, {L"sub\\fw_V2.img", ImageBytes('2')}};
-        ASSERT_TRUE(WriteTree(content_.path(), images_));
-        package_ = folder_ / L"firmware package.bin";
-        ASSERT_EQ(0, MakePackage(content_.path(), package_, kPackagePassword));
-    }
-
-    // Clicks Start Writing and returns the box that ends the click, dismissed.
-    MessageBoxInfo StartWritingAndReadBox(DWORD timeoutMs = 60000) {
-        return ClickAndReadBox(IDC_START_WRITING, timeoutMs);
-    }
-
-    std::string Flash(const std::wstring& device) { return ReadFileBytes(VirtualFlashPath(device)); }
-
-    RockusbServiceGuard service_;
-    PluggedDevices devices_;
-    TempDir content_, folder_;
-    FileTree images_;
-    std::wstring package_;
-};
 
 TEST_F(WriteRunTest, WritesThePackagesImageForTheDevicesHardwareVersion) {
     const auto pendingBefore = PendingDeletionPaths();
@@ -174,12 +127,6 @@ TEST_F(WriteRunTest, AnImageTaggedV10IsNotTakenForVersionOne) {
     CloseAndExpectExit();
 }
 
-// The 7za.exe that the tool started, or empty while there is none.
-UniqueHandle FindSevenZipOf(DWORD toolId) {
-    const std::vector<DWORD> ids = ChildProcessIds(toolId, L"7za.exe");
-    return ids.empty() ? UniqueHandle() : UniqueHandle(::OpenProcess(SYNCHRONIZE, FALSE, ids.front()));
-}
-
 TEST_F(WriteRunTest, TheDialogAnswersDuringALongUnpackingAndRefusesToEndMeanwhile) {
     TempDir content;
     ASSERT_TRUE(WriteTree(content.path(), {{L"fw_V0.img", ImageBytes('0', 96 << 20)},
@@ -192,8 +139,8 @@ TEST_F(WriteRunTest, TheDialogAnswersDuringALongUnpackingAndRefusesToEndMeanwhil
     SetFirmwarePath(package);
     Click(dialog_, IDC_START_WRITING);
 
-    UniqueHandle sevenZip;
-    ASSERT_TRUE(WaitFor([&] { return static_cast<bool>(sevenZip = FindSevenZipOf(tool_->id())); }, 30000));
+    UniqueHandle sevenZip = WaitForExtractionOf(tool_->id());
+    ASSERT_TRUE(sevenZip);
     DWORD_PTR ignored = 0;
     EXPECT_NE(0, ::SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored))
         << "the dialog does not answer while 7za runs";
@@ -218,6 +165,33 @@ TEST_F(WriteRunTest, TheDialogAnswersDuringALongUnpackingAndRefusesToEndMeanwhil
     CloseAndExpectExit();
 }
 
+// A file of the workspace that another program holds: its deletion is retried for five seconds at Start
+// Writing, and the window keeps answering meanwhile.
+TEST_F(WriteRunTest, TheDialogAnswersWhileALockedFileIsWaitedFor) {
+    ASSERT_TRUE(Start());
+    ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 200").empty());
+    const std::wstring locked = WorkspaceBase() + L"held by another program.tmp";
+    ASSERT_TRUE(WriteFileBytes(locked, "x"));
+    {
+        const UniqueFile held = LockFile(locked);
+        ASSERT_TRUE(held);
+        SetFirmwarePath(package_);
+        Click(dialog_, IDC_START_WRITING);
+        ::Sleep(1000);  // the housekeeping meets the file and waits for it
+        const ULONGLONG asked = ::GetTickCount64();
+        DWORD_PTR ignored = 0;
+        EXPECT_NE(0, ::SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored));
+        EXPECT_LT(::GetTickCount64() - asked, 1000u) << "the dialog's thread slept through its messages";
+    }
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 60000));
+    EXPECT_EQ(L"Write successful", box.text) << "the run went on once the file was let go";
+    DismissMessageBox(box.window);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+    EXPECT_FALSE(FileExists(locked));
+    CloseAndExpectExit();
+}
+
 TEST_F(WriteRunTest, AnUpperCaseBinPackageIsUnpacked) {
     const std::wstring package = folder_ / L"FIRMWARE.BIN";
     ASSERT_TRUE(::CopyFileW(package_.c_str(), package.c_str(), TRUE));
@@ -229,23 +203,27 @@ TEST_F(WriteRunTest, AnUpperCaseBinPackageIsUnpacked) {
     CloseAndExpectExit();
 }
 
-TEST_F(WriteRunTest, TheUnpackedImageGoesRightAfterItsCopyBeforeTheWorkerStarts) {
+// While the device is written, no decrypted image of the package is left anywhere in the workspace (a
+// power loss would leave it on disk): only the secure copy and the three decoys, all named fw_<hex>.img.
+TEST_F(WriteRunTest, EveryUnpackedFileGoesBeforeTheDeviceIsWritten) {
     ASSERT_TRUE(Start());
     ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 3000").empty());
     SetFirmwarePath(package_);
     Click(dialog_, IDC_START_WRITING);
     ASSERT_TRUE(WaitFor([&] { return IsShown(Control(IDC_PROGRESS)); }, 30000)) << "the write runs";
 
-    // The run folder is the one holding the rest of the package; the decoy folders hold one image each.
-    std::wstring run;
-    for (const std::wstring& name : ListEntries(WorkspaceBase()))
-        if (FileExists(WorkspaceBase() + name + L"\\sub\\fw_V2.img")) run = WorkspaceBase() + name + L"\\";
-    ASSERT_FALSE(run.empty());
-    EXPECT_FALSE(FileExists(run + L"fw_V1.img")) << "the image being written lies in plain nowhere";
-    const auto entries = ListEntries(run);
-    EXPECT_EQ(1, std::count_if(entries.begin(), entries.end(), [](const std::wstring& name) {
-                  return name.size() == 39 && name.compare(0, 3, L"fw_") == 0;
-              })) << "only the secure copy";
+    EXPECT_TRUE(UnpackedImagesLeft().empty()) << "the other versions' images are gone too";
+    size_t images = 0, folders = 0;
+    for (const std::wstring& name : ListEntries(WorkspaceBase())) {
+        if (!(AttributesOf(WorkspaceBase() + name) & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        ++folders;
+        for (const std::wstring& inner : ListEntries(WorkspaceBase() + name + L"\\")) {
+            EXPECT_TRUE(inner.size() == 39 && inner.compare(0, 3, L"fw_") == 0) << "left: " << std::string(inner.begin(), inner.end());
+            ++images;
+        }
+    }
+    EXPECT_EQ(4u, folders) << "the run folder and three decoy folders";
+    EXPECT_EQ(4u, images) << "the secure copy and three decoys";
 
     MessageBoxInfo box;
     ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 60000));
@@ -335,7 +313,7 @@ TEST_F(WriteRunTest, PicksTheFirmwareThroughTheFileDialog) {
 
 struct RefusedCase {
     const char* name;
-    const wchar_t* deviceOptions;  // null: no device
+    const wchar_t* deviceOptions;  // null: no device; devices apart are separated by "|"
     // "<package>": the good package; "<empty image package>": one whose V1 image has 0 bytes; "<missing>":
     // a path naming no file; "": none; "empty.img": an image of 0 bytes; else a file holding "not a
     // package" to make (below folders made as needed).
@@ -351,7 +329,10 @@ TEST_P(RefusedRunTest, EndsWithAMessageAndStartsNothing) {
     const RefusedCase& c = GetParam();
     ASSERT_TRUE(Start());
     if (c.deviceOptions) {
-        ASSERT_FALSE(devices_.Plug(c.deviceOptions).empty());
+        std::wstring options = c.deviceOptions;
+        for (size_t bar; (bar = options.find(L'|')) != std::wstring::npos; options.erase(0, bar + 1))
+            ASSERT_FALSE(devices_.Plug(options.substr(0, bar)).empty());
+        ASSERT_FALSE(devices_.Plug(options).empty());
     }
     std::wstring firmware = c.firmware;
     if (firmware == L"<package>") {
@@ -396,7 +377,11 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"EmptyImageInThePackage", L"--pid 0x110B", L"<empty image package>", L"Error",
                     L"The firmware image is empty (0 bytes). Nothing was written."},
         RefusedCase{"EmptyPickedImage", L"--pid 0x110B", L"empty.img", L"Error",
-                    L"The firmware image is empty (0 bytes). Nothing was written."}),
+                    L"The firmware image is empty (0 bytes). Nothing was written."},
+        RefusedCase{"PickedImageWithTwoVersionsAttached", L"--pid 0x110B|--pid 0x110F", L"picked.img", L"Error",
+                    L"Transmitters of more than one hardware version are connected, and the chosen image file "
+                    L"does not say which one it is for. Nothing was written.\nConnect only the transmitter to be "
+                    L"written, then press Start Writing again."}),
     [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
 
 struct FailedWriteCase {

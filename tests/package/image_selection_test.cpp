@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "common/text.h"
 #include "package/image_selection.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
@@ -17,7 +18,7 @@ using ::testing::UnorderedElementsAre;
 
 const wchar_t kUntouched[] = L"untouched";
 
-TEST(PickImageByVersionTag, FirstListedNameCarryingTheTagWins) {
+TEST(PickImageByVersionTag, TheOneNameCarryingTheTagIsPicked) {
     struct Case {
         const char* name;
         std::vector<std::wstring> list;
@@ -25,7 +26,6 @@ TEST(PickImageByVersionTag, FirstListedNameCarryingTheTagWins) {
         const wchar_t* picked;  // null: none
     };
     const Case cases[] = {
-        {"listed order among tagged names", {L"C:\\r\\A_V1_x.img", L"C:\\r\\B_V1.img"}, 1, L"C:\\r\\A_V1_x.img"},
         {"lower-case tag", {L"C:\\r\\fw_V1.img", L"C:\\r\\fw_v2.img"}, 2, L"C:\\r\\fw_v2.img"},
         {"tag anywhere in the name", {L"C:\\r\\DEV1.img"}, 1, L"C:\\r\\DEV1.img"},
         {"V0 is a tag like the others", {L"C:\\r\\fw_V1.img", L"C:\\r\\fw_V0.img"}, 0, L"C:\\r\\fw_V0.img"},
@@ -37,28 +37,47 @@ TEST(PickImageByVersionTag, FirstListedNameCarryingTheTagWins) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::wstring image = kUntouched;
-        EXPECT_EQ(c.picked != nullptr, PickImageByVersionTag(c.list, c.version, image));
+        EXPECT_EQ(c.picked ? ImageChoice::kChosen : ImageChoice::kNone, PickImageByVersionTag(c.list, c.version, image));
         EXPECT_EQ(c.picked ? c.picked : kUntouched, image);
     }
 }
 
-TEST(PickImageByVersionTag, ATagFollowedByADigitIsAnotherVersion) {
+// Beside an image that carries the tag itself, one whose tag a digit follows is another version's
+// ("fw_V10.img" beside "fw_V1.img"); alone, it is the image (a V0 image named "fw_V01.img").
+TEST(PickImageByVersionTag, ATagFollowedByADigitCountsOnlyWhenNoNameCarriesTheTagItself) {
     struct Case {
         const wchar_t* name;
         int version;
-        bool picked;
+        bool exact;  // carries the tag with no digit after it
+        bool any;    // carries it at all
     };
     const Case cases[] = {
-        {L"fw_V1.img", 1, true},       {L"fw_V10.img", 1, false},     {L"fw_V12.img", 1, false},
-        {L"fw_V100.img", 1, false},    {L"fw_v1.img", 1, true},       {L"A_V1_final.img", 1, true},
-        {L"image_V1", 1, true},        {L"fw_V10_V1.img", 1, true},   {L"fw_V1.img", 2, false},
-        {L"fw_V2.img", 2, true},       {L"fw_V21.img", 2, false},     {L"fw_V0.img", 0, true},
-        {L"fw_V01.img", 0, false},     {L"fw_V1\x2081.img", 1, true},  // a subscript one is no ASCII digit
+        {L"fw_V1.img", 1, true, true},        {L"fw_V10.img", 1, false, true},   {L"fw_V12.img", 1, false, true},
+        {L"fw_V100.img", 1, false, true},     {L"fw_v1.img", 1, true, true},     {L"A_V1_final.img", 1, true, true},
+        {L"image_V1", 1, true, true},         {L"fw_V10_V1.img", 1, true, true}, {L"fw_V1.img", 2, false, false},
+        {L"fw_V2.img", 2, true, true},        {L"fw_V21.img", 2, false, true},   {L"fw_V0.img", 0, true, true},
+        {L"fw_V01.img", 0, false, true},      {L"TX_V2_FW_V1.2.img", 1, true, true},
+        {L"fw_V1\x2081.img", 1, true, true},  // a subscript one is no ASCII digit
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "V" << c.version << " in " << std::string(c.name, c.name + wcslen(c.name)));
+        const std::wstring path = std::wstring(L"C:\\r\\") + c.name;
         std::wstring image;
-        EXPECT_EQ(c.picked, PickImageByVersionTag({std::wstring(L"C:\\r\\") + c.name}, c.version, image));
+        EXPECT_EQ(c.any ? ImageChoice::kChosen : ImageChoice::kNone, PickImageByVersionTag({path}, c.version, image))
+            << "alone";
+        // Beside a name that carries a digit after the tag: this one wins exactly when it carries the tag itself.
+        const std::wstring other = Format(L"C:\\r\\other_V%d9.img", c.version);
+        image.clear();
+        const ImageChoice beside = PickImageByVersionTag({other, path}, c.version, image);
+        if (c.exact) {
+            EXPECT_EQ(ImageChoice::kChosen, beside);
+            EXPECT_EQ(path, image);
+        } else if (c.any) {
+            EXPECT_EQ(ImageChoice::kAmbiguous, beside) << "two names with digits after the tag, and they differ";
+        } else {
+            EXPECT_EQ(ImageChoice::kChosen, beside);
+            EXPECT_EQ(other, image);
+        }
     }
 }
 
@@ -102,8 +121,9 @@ TEST_F(ImageFolderTest, CollectionIsDepthFirstInEnumerationOrder) {
     EXPECT_THAT(Collect(), ElementsAre(Collected(L"a\\b\\c\\deep_V1.img"), Collected(L"a\\mid_V1.img"),
                                        Collected(L"a_top_V1.img"), Collected(L"z\\last_V1.img")));
 
+    // All four carry "V1" and hold the same bytes: one image, the first collected.
     std::wstring image;
-    ASSERT_TRUE(FindImageForHardwareVersion(root(), L"*.img", 1, image));
+    ASSERT_EQ(ImageChoice::kChosen, FindImageForHardwareVersion(root(), L"*.img", 1, image));
     EXPECT_EQ(Collected(L"a\\b\\c\\deep_V1.img"), image);
     EXPECT_EQ("image", ReadFileBytes(image));
 }
@@ -112,8 +132,29 @@ TEST_F(ImageFolderTest, AnImageOfAnotherVersionListedFirstIsPassedOver) {
     Files({L"a_V10.img", L"b_V12.img", L"fw_V1.img"});
     ASSERT_EQ((std::vector<std::wstring>{L"a_V10.img", L"b_V12.img", L"fw_V1.img"}), ListEntries(root()));
     std::wstring image;
-    ASSERT_TRUE(FindImageForHardwareVersion(root(), L"*.img", 1, image));
+    ASSERT_EQ(ImageChoice::kChosen, FindImageForHardwareVersion(root(), L"*.img", 1, image));
     EXPECT_EQ(Collected(L"fw_V1.img"), image);
+}
+
+// Two different images that both claim the device's version: which one is meant cannot be told.
+TEST_F(ImageFolderTest, TwoDifferentImagesForTheVersionAreNamedNotGuessed) {
+    ASSERT_TRUE(WriteTree(root(), {{L"TX_V2_FW_V1.2.img", "for the V2 transmitter"},
+                                   {L"TX_V1_FW_V1.2.img", "for the V1 transmitter"}, {L"other_V0.img", "v0"}}));
+    std::wstring image = kUntouched;
+    std::vector<std::wstring> conflicting;
+    EXPECT_EQ(ImageChoice::kAmbiguous, FindImageForHardwareVersion(root(), L"*.img", 1, image, &conflicting));
+    EXPECT_EQ(kUntouched, image);
+    EXPECT_THAT(conflicting, UnorderedElementsAre(Collected(L"TX_V2_FW_V1.2.img"), Collected(L"TX_V1_FW_V1.2.img")));
+    // For V2 only one name carries the tag.
+    EXPECT_EQ(ImageChoice::kChosen, FindImageForHardwareVersion(root(), L"*.img", 2, image));
+    EXPECT_EQ(Collected(L"TX_V2_FW_V1.2.img"), image);
+}
+
+TEST_F(ImageFolderTest, AV0ImageNamedWithDigitsAfterItsTagIsTakenWhenItIsTheOnlyOne) {
+    Files({L"fw_V01.img", L"fw_V1.img", L"fw_V2.img"});
+    std::wstring image;
+    ASSERT_EQ(ImageChoice::kChosen, FindImageForHardwareVersion(root(), L"*.img", 0, image));
+    EXPECT_EQ(Collected(L"fw_V01.img"), image);
 }
 
 TEST_F(ImageFolderTest, DeviceProductIdChoosesTheImage) {
@@ -127,7 +168,8 @@ TEST_F(ImageFolderTest, DeviceProductIdChoosesTheImage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.productId);
         std::wstring image;
-        ASSERT_TRUE(FindImageForHardwareVersion(root(), L"*.img", HardwareVersionOf(c.productId), image));
+        ASSERT_EQ(ImageChoice::kChosen,
+                  FindImageForHardwareVersion(root(), L"*.img", HardwareVersionOf(c.productId), image));
         EXPECT_EQ(Collected(c.image), image);
     }
 }
@@ -135,14 +177,14 @@ TEST_F(ImageFolderTest, DeviceProductIdChoosesTheImage) {
 TEST_F(ImageFolderTest, NoImageForTheVersionLeavesThePathUntouched) {
     Files({L"fw_V1.img", L"fw_V2.img", L"V0.img\\readme.txt"});
     std::wstring image = kUntouched;
-    EXPECT_FALSE(FindImageForHardwareVersion(root(), L"*.img", HardwareVersionOf(0x1234), image));
+    EXPECT_EQ(ImageChoice::kNone, FindImageForHardwareVersion(root(), L"*.img", HardwareVersionOf(0x1234), image));
     EXPECT_EQ(kUntouched, image);
 }
 
 TEST_F(ImageFolderTest, EmptyOrMissingFolderGivesNothing) {
     std::wstring image = kUntouched;
-    EXPECT_FALSE(FindImageForHardwareVersion(root(), L"*.img", 1, image));
-    EXPECT_FALSE(FindImageForHardwareVersion(root() + L"missing\\", L"*.img", 1, image));
+    EXPECT_EQ(ImageChoice::kNone, FindImageForHardwareVersion(root(), L"*.img", 1, image));
+    EXPECT_EQ(ImageChoice::kNone, FindImageForHardwareVersion(root() + L"missing\\", L"*.img", 1, image));
     EXPECT_EQ(kUntouched, image);
     EXPECT_TRUE(Collect().empty());
 }
@@ -157,7 +199,7 @@ TEST_F(ImageFolderTest, FolderLinkOutOfThePackageIsNeverDescended) {
               attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 
     std::wstring image = kUntouched;
-    EXPECT_FALSE(FindImageForHardwareVersion(root(), L"*.img", 1, image));
+    EXPECT_EQ(ImageChoice::kNone, FindImageForHardwareVersion(root(), L"*.img", 1, image));
     EXPECT_EQ(kUntouched, image);
 
     Files({L"z\\inside_V1.img"});

@@ -26,10 +26,10 @@ void ReadTreeInto(const std::wstring& folder, const std::wstring& prefix, FileTr
 
 bool WriteTree(const std::wstring& folder, const FileTree& tree) {
     for (const auto& [relative, content] : tree) {
-        const std::wstring path = folder + relative;
-        const std::wstring parent = path.substr(0, path.rfind(L'\\'));
-        ::SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr);
-        if (!WriteFileBytes(path, content)) return false;
+        // Level by level: SHCreateDirectoryExW stops at MAX_PATH characters, and a tree may go deeper.
+        for (size_t slash = relative.find(L'\\'); slash != std::wstring::npos; slash = relative.find(L'\\', slash + 1))
+            ::CreateDirectoryW((folder + relative.substr(0, slash)).c_str(), nullptr);
+        if (!WriteFileBytes(folder + relative, content)) return false;
     }
     return true;
 }

@@ -87,7 +87,7 @@ TEST_F(UnpackPackageTest, UnpacksThePackageIntoTheRunFolderAndNowhereElse) {
 TEST_F(UnpackPackageTest, UnpackedImageIsFoundForTheDevice) {
     ASSERT_TRUE(UnpackPackage(Package(L"pkg.7z"), output_));
     std::wstring image;
-    ASSERT_TRUE(FindImageForHardwareVersion(GetRunFolder(false), L"*.img", HardwareVersionOf(0x110F), image));
+    ASSERT_EQ(ImageChoice::kChosen, FindImageForHardwareVersion(GetRunFolder(false), L"*.img", HardwareVersionOf(0x110F), image));
     EXPECT_EQ(run_ + L"images for v2\\deep\\fw_V2.img", image);
     EXPECT_TRUE(ReadFileBytes(image) == kFirmware.at(L"images for v2\\deep\\fw_V2.img"));
 }

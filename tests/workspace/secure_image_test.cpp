@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/crc32.h"
 #include "tests/support/temp_dir.h"
 #include "tests/workspace/workspace_test_support.h"
 #include "workspace/secure_image.h"
@@ -101,7 +102,10 @@ TEST_F(SecureImageFile, CopyReproducesTheSourceByteForByte) {
         std::wstring path;
         UniqueFile file;
         ASSERT_TRUE(CreateSecureImageFile(path, file));
-        EXPECT_TRUE(CopyFileToHandle(dir / L"source.img", file.get())) << size;
+        const CopyOutcome copy = CopyFileToHandle(dir / L"source.img", file.get());
+        EXPECT_TRUE(copy.copied) << size;
+        EXPECT_EQ(size, copy.bytes) << "the bytes it moved";
+        EXPECT_EQ(UpdateCrc32(0, content.data(), content.size()), copy.crc32) << size;
         file.reset();
         EXPECT_EQ(content, ReadFileBytes(path)) << size;
     }
@@ -117,7 +121,7 @@ TEST_F(SecureImageFile, CopyStartsAtTheBeginningOfTheDestination) {
     DWORD written = 0;
     ASSERT_TRUE(::WriteFile(file.get(), "abcdef", 6, &written, nullptr));
 
-    EXPECT_TRUE(CopyFileToHandle(dir / L"source.img", file.get()));
+    EXPECT_TRUE(CopyFileToHandle(dir / L"source.img", file.get()).copied);
     file.reset();
     EXPECT_EQ("123def", ReadFileBytes(path));
 }
@@ -133,14 +137,18 @@ TEST_F(SecureImageFile, CopyFailuresAreReported) {
     ASSERT_TRUE(::WriteFile(file.get(), "abc", 3, &written, nullptr));
 
     // A missing source leaves the destination untouched, its position included.
-    EXPECT_FALSE(CopyFileToHandle(dir / L"missing.img", file.get()));
+    const CopyOutcome missing = CopyFileToHandle(dir / L"missing.img", file.get());
+    EXPECT_FALSE(missing.copied);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), missing.error);
     EXPECT_EQ(3u, ::SetFilePointer(file.get(), 0, nullptr, FILE_CURRENT));
     file.reset();
 
     // A destination that cannot be written.
     UniqueFile readOnly(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(readOnly);
-    EXPECT_FALSE(CopyFileToHandle(dir / L"source.img", readOnly.get()));
+    const CopyOutcome unwritable = CopyFileToHandle(dir / L"source.img", readOnly.get());
+    EXPECT_FALSE(unwritable.copied);
+    EXPECT_FALSE(IsDiskFull(unwritable.error));
 }
 
 }  // namespace

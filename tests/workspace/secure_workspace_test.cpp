@@ -50,6 +50,7 @@ TEST_F(WorkspaceBaseFolder, ALinkIsRefusedForTheNextNameBesideIt) {
     ASSERT_TRUE(link.made());
     const std::wstring first = WithoutTrailingBackslash(base()) + L".1\\";
     const std::wstring second = WithoutTrailingBackslash(base()) + L".2\\";
+    ASSERT_FALSE(FolderExists(first) || FolderExists(second)) << "left from an earlier run";
     TempDir other;
     const UnixFolderLink alsoALink(first, other.path());
     ASSERT_TRUE(alsoALink.made());
