@@ -6,8 +6,8 @@
 #                           --inf PATH --sys PATH --cat PATH [--out FOLDER]
 #
 # Every file is checked first, and the build is refused with a message when one is missing, carries the
-# stand-in mark, or is not what the tool needs: RKUpgrade.dll must be a 32-bit DLL exporting the 24 entry
-# points, driver_x64.exe an x86-64 program, DIFxAPI.dll an x86-64 DLL. VANDREL_RELEASE_BUILD_DIR chooses
+# stand-in mark, or is not what the tool needs: RKUpgrade.dll must be a 32-bit DLL exporting every entry
+# point of upgrade/rk_entry_points.inc, driver_x64.exe an x86-64 program, DIFxAPI.dll an x86-64 DLL. VANDREL_RELEASE_BUILD_DIR chooses
 # the build folder (build-release).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -63,13 +63,12 @@ is_dll() {
 library=${given[rkupgrade]}
 [ "$(format_of "$library")" = pei-i386 ] && is_dll "$library" ||
   refuse "the upgrade library $library is not a 32-bit Windows DLL ($(format_of "$library" || true)): the tool is 32-bit and loads only a 32-bit RKUpgrade.dll"
+entry_points=$(sed -n 's/^VANDREL_RK_ENTRY([A-Za-z]*, *\([A-Za-z_]*\))$/\1/p' "$repo/upgrade/rk_entry_points.inc")
+[ -n "$entry_points" ] || refuse "no entry points found in $repo/upgrade/rk_entry_points.inc"
 exports=$("$objdump" -p "$library" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '{print $NF}')
-for entry in RK_InitializeW RK_Uninitialize RK_WaitDevice RK_ScanDeviceW RKD_DownloadBoot_W RKD_WriteLBA_W \
-             RKD_ReadLBA_W RK_SetFirmwareW RK_EraseFlash RK_UpgradeW RK_ReadVendorRpmbData RK_ReadCustomData \
-             RK_WriteCustomData RK_ReadSN RK_WriteSN RK_ReadMAC RK_WriteMAC RK_ReadBT RK_WriteBT RK_ReadWifi \
-             RK_WriteWifi RK_ClearAllInfo RK_ResetRockusb RK_UnlockDeviceW; do
+for entry in $entry_points; do
   grep -qx "$entry" <<<"$exports" ||
-    refuse "the upgrade library $library does not export $entry (the tool needs all 24 entry points)"
+    refuse "the upgrade library $library does not export $entry (the tool needs all $(wc -w <<<"$entry_points") entry points)"
 done
 tool=${given[driver-tool]}
 [ "$(format_of "$tool")" = pei-x86-64 ] && ! is_dll "$tool" ||
