@@ -67,7 +67,9 @@ arguments=(sign -pkcs12 "$pkcs12" -readpass "$password_file" -h sha256
 rm -f "$out"
 if ! said=$(osslsigncode "${arguments[@]}" -in "$in" -out "$out" 2>&1); then
   rm -f "$out"
-  fail "osslsigncode could not sign $in: $(grep -v '^Failed$' <<<"$said" | tr '\n' ' ')"
+  echo "sign: osslsigncode could not sign $in; it said:" >&2
+  grep -v -e '^Failed$' -e '^$' <<<"$said" | sed 's/^/sign:   /' >&2
+  exit 1
 fi
 if [ -n "$timestamp_url" ]; then
   echo "signed $(basename "$out") (Authenticode, SHA-256) as $subject, with a time stamp from $timestamp_url"

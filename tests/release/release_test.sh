@@ -4,7 +4,8 @@
 # library, a 32-bit driver tool and a certificate it cannot open, each with its message. Given files that
 # pass and a throw-away CA's code-signing certificate, it writes dist/ with a Vandrel.exe that carries
 # exactly those files, that osslsigncode accepts against that CA and rejects after one changed byte, and
-# whose unsigned build is byte-identical to a second build from another folder.
+# whose unsigned build is byte-identical to a second build from another folder; with a time-stamp URL
+# (a throw-away server here) the signature carries a time stamp.
 #
 #   release_test.sh BIN-FOLDER LIBRARY-32 PARTIAL-LIBRARY-32 LIBRARY-64 WINE-COMMAND...
 # Run by CTest: BIN-FOLDER holds the development build; the libraries are the build's complete and
@@ -15,7 +16,8 @@ shift 4
 wine_command=("$@")
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+server_pid=
+trap '[ -z "$server_pid" ] || kill "$server_pid"; rm -rf "$work"' EXIT
 failures=0
 
 fail() {
@@ -140,6 +142,28 @@ else
       fail "cannot move the signature onto the unsigned build: $moved"
     elif ! cmp -s "$work/resigned.exe" "$dist/Vandrel.exe"; then
       fail "the unsigned build with the release's signature is not the signed release"
+    fi
+  fi
+fi
+
+# Time-stamped by a throw-away RFC 3161 server of the same CA (the build above is reused).
+if ! make_time_stamp_authority "$work/ca"; then
+  fail "cannot make the test's time-stamping certificate"
+else
+  coproc time_stamps { exec python3 "$repo/tests/release/time_stamp_server.py" "$work/ca/tsa.cnf"; }
+  server_pid=$time_stamps_PID
+  read -r port <&"${time_stamps[0]}" || fail "the time-stamp server did not start"
+  url=http://127.0.0.1:$port/
+  export no_proxy=127.0.0.1${no_proxy:+,$no_proxy}  # osslsigncode asks through curl, which would take a proxy
+  if ! release -- "${signing[@]}" --timestamp-url "$url" --out "$work/stamped"; then
+    fail "the time-stamped release failed: $said"
+  else
+    grep -qF "with a time stamp from $url" <<<"$said" || fail "the release does not say it is time-stamped: $said"
+    grep -qF "time-stamped by $url" "$work/stamped/RELEASE.txt" || fail "RELEASE.txt does not name the time stamp"
+    if ! verified=$(osslsigncode verify -CAfile "$work/ca/ca.pem" -TSA-CAfile "$work/ca/ca.pem" \
+                      -in "$work/stamped/Vandrel.exe" 2>&1) ||
+       ! grep -q "Timestamp Server Signature verification: ok" <<<"$verified"; then
+      fail "osslsigncode does not accept the time-stamped program with its time stamp: $verified"
     fi
   fi
 fi
