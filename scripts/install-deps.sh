@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   locales fonts-noto-cjk fonts-wine
   7zip
+  git openssl osslsigncode python3
 )
 # npm comes with some Node.js builds (and then conflicts with Debian's package).
 command -v npm >/dev/null 2>&1 || packages+=(npm)

@@ -25,21 +25,12 @@ std::unique_ptr<UpgradeLibrary> UpgradeLibrary::Bind(HMODULE module, std::string
 UpgradeLibrary::~UpgradeLibrary() { Uninitialize(); }
 
 bool UpgradeLibrary::Resolve(HMODULE m, std::string* missing) {
-#define VANDREL_RESOLVE(name) ResolveOne(m, #name, name, missing)
     // All 24 are required, the 18 the tool never calls too; the first missing one fails the binding.
-    return VANDREL_RESOLVE(RK_InitializeW) && VANDREL_RESOLVE(RK_Uninitialize) &&
-           VANDREL_RESOLVE(RK_WaitDevice) && VANDREL_RESOLVE(RK_ScanDeviceW) &&
-           VANDREL_RESOLVE(RKD_DownloadBoot_W) && VANDREL_RESOLVE(RKD_WriteLBA_W) &&
-           VANDREL_RESOLVE(RKD_ReadLBA_W) && VANDREL_RESOLVE(RK_SetFirmwareW) &&
-           VANDREL_RESOLVE(RK_EraseFlash) && VANDREL_RESOLVE(RK_UpgradeW) &&
-           VANDREL_RESOLVE(RK_ReadVendorRpmbData) && VANDREL_RESOLVE(RK_ReadCustomData) &&
-           VANDREL_RESOLVE(RK_WriteCustomData) && VANDREL_RESOLVE(RK_ReadSN) &&
-           VANDREL_RESOLVE(RK_WriteSN) && VANDREL_RESOLVE(RK_ReadMAC) &&
-           VANDREL_RESOLVE(RK_WriteMAC) && VANDREL_RESOLVE(RK_ReadBT) &&
-           VANDREL_RESOLVE(RK_WriteBT) && VANDREL_RESOLVE(RK_ReadWifi) &&
-           VANDREL_RESOLVE(RK_WriteWifi) && VANDREL_RESOLVE(RK_ClearAllInfo) &&
-           VANDREL_RESOLVE(RK_ResetRockusb) && VANDREL_RESOLVE(RK_UnlockDeviceW);
-#undef VANDREL_RESOLVE
+#define VANDREL_RK_ENTRY(type, name) ResolveOne(m, #name, name, missing) &&
+    return
+#include "upgrade/rk_entry_points.inc"
+        true;
+#undef VANDREL_RK_ENTRY
 }
 
 bool UpgradeLibrary::Initialize(const std::wstring& logFolder) {

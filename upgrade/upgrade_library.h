@@ -1,5 +1,5 @@
-// The binding to the loaded RKUpgrade.dll: the table of its 24 entry points, all of which must resolve,
-// behind the few calls the tool makes.
+// The binding to the loaded RKUpgrade.dll: the table of its 24 entry points (upgrade/rk_entry_points.inc),
+// all of which must resolve, behind the few calls the tool makes.
 #pragma once
 
 #include <windows.h>
@@ -50,30 +50,10 @@ private:
     bool Resolve(HMODULE module, std::string* missing);
 
     bool initialised_ = false;
-    rk::InitializeW RK_InitializeW = nullptr;
-    rk::Uninitialize RK_Uninitialize = nullptr;
-    rk::WaitDevice RK_WaitDevice = nullptr;
-    rk::ScanDeviceW RK_ScanDeviceW = nullptr;
-    rk::DownloadBootW RKD_DownloadBoot_W = nullptr;
-    rk::WriteLbaW RKD_WriteLBA_W = nullptr;
-    rk::ReadLbaW RKD_ReadLBA_W = nullptr;
-    rk::SetFirmwareW RK_SetFirmwareW = nullptr;
-    rk::EraseFlash RK_EraseFlash = nullptr;
-    rk::UpgradeW RK_UpgradeW = nullptr;
-    rk::ReadVendorRpmbData RK_ReadVendorRpmbData = nullptr;
-    rk::ReadCustomData RK_ReadCustomData = nullptr;
-    rk::WriteCustomData RK_WriteCustomData = nullptr;
-    rk::ReadItem RK_ReadSN = nullptr;
-    rk::WriteItem RK_WriteSN = nullptr;
-    rk::ReadItem RK_ReadMAC = nullptr;
-    rk::WriteItem RK_WriteMAC = nullptr;
-    rk::ReadItem RK_ReadBT = nullptr;
-    rk::WriteItem RK_WriteBT = nullptr;
-    rk::ReadItem RK_ReadWifi = nullptr;
-    rk::WriteItem RK_WriteWifi = nullptr;
-    rk::ClearAllInfo RK_ClearAllInfo = nullptr;
-    rk::ResetRockusb RK_ResetRockusb = nullptr;
-    rk::UnlockDeviceW RK_UnlockDeviceW = nullptr;
+    // One member per entry point, named as the library exports it.
+#define VANDREL_RK_ENTRY(type, name) rk::type name = nullptr;
+#include "upgrade/rk_entry_points.inc"
+#undef VANDREL_RK_ENTRY
 };
 
 }  // namespace vandrel

@@ -221,25 +221,9 @@ __declspec(dllexport) BOOL __stdcall RK_UnlockDeviceW(DWORD layer, const wchar_t
 
 }  // extern "C"
 
-// Every export has exactly the type the tool's binding calls it through.
+// Every entry point of the tool's list is exported, with exactly the type the binding calls it through.
 namespace vandrel::rk {
-[[maybe_unused]] constexpr InitializeW kInitializeW = &::RK_InitializeW;
-[[maybe_unused]] constexpr Uninitialize kUninitialize = &::RK_Uninitialize;
-[[maybe_unused]] constexpr WaitDevice kWaitDevice = &::RK_WaitDevice;
-[[maybe_unused]] constexpr ScanDeviceW kScanDeviceW = &::RK_ScanDeviceW;
-[[maybe_unused]] constexpr DownloadBootW kDownloadBootW = &::RKD_DownloadBoot_W;
-[[maybe_unused]] constexpr WriteLbaW kWriteLbaW = &::RKD_WriteLBA_W;
-[[maybe_unused]] constexpr ReadLbaW kReadLbaW = &::RKD_ReadLBA_W;
-[[maybe_unused]] constexpr SetFirmwareW kSetFirmwareW = &::RK_SetFirmwareW;
-[[maybe_unused]] constexpr EraseFlash kEraseFlash = &::RK_EraseFlash;
-[[maybe_unused]] constexpr UpgradeW kUpgradeW = &::RK_UpgradeW;
-[[maybe_unused]] constexpr ReadVendorRpmbData kReadVendorRpmbData = &::RK_ReadVendorRpmbData;
-[[maybe_unused]] constexpr ReadCustomData kReadCustomData = &::RK_ReadCustomData;
-[[maybe_unused]] constexpr WriteCustomData kWriteCustomData = &::RK_WriteCustomData;
-[[maybe_unused]] constexpr ReadItem kReadItems[] = {&::RK_ReadSN, &::RK_ReadMAC, &::RK_ReadBT, &::RK_ReadWifi};
-[[maybe_unused]] constexpr WriteItem kWriteItems[] = {&::RK_WriteSN, &::RK_WriteMAC, &::RK_WriteBT,
-                                                      &::RK_WriteWifi};
-[[maybe_unused]] constexpr ClearAllInfo kClearAllInfo = &::RK_ClearAllInfo;
-[[maybe_unused]] constexpr ResetRockusb kResetRockusb = &::RK_ResetRockusb;
-[[maybe_unused]] constexpr UnlockDeviceW kUnlockDeviceW = &::RK_UnlockDeviceW;
+#define VANDREL_RK_ENTRY(type, name) [[maybe_unused]] constexpr type k_##name = &::name;
+#include "upgrade/rk_entry_points.inc"
+#undef VANDREL_RK_ENTRY
 }  // namespace vandrel::rk

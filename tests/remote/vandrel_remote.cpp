@@ -24,13 +24,15 @@ using namespace vandrel::test;
 
 namespace {
 
+// The main dialog once it is ready: it is shown only after WM_INITDIALOG has returned, with the driver
+// installed and the library bound; a click before that goes into the tool's start-up.
 HWND FindTool(DWORD timeoutMs = 30000) {
     HWND dialog = nullptr;
     WaitFor(
         [&] {
             for (HWND w : TopLevelWindows(0))
                 if (::GetDlgItem(w, IDC_START_WRITING) && ::GetDlgItem(w, IDC_CONFIRM_VERSION) && WindowText(w).find(L"Quorra2") != std::wstring::npos &&
-                    WindowText(w).find(L" v") != std::wstring::npos)
+                    WindowText(w).find(L" v") != std::wstring::npos && IsShown(w))
                     dialog = w;
             return dialog != nullptr;
         },
