@@ -98,6 +98,15 @@ else
   (cd "$dist" && sha256sum --quiet -c Vandrel.exe.sha256) || fail "Vandrel.exe.sha256 does not match the signed program"
   x86_64-w64-mingw32-objdump -f "$dist/Vandrel.exe" | grep -q 'file format pei-i386' ||
     fail "the released Vandrel.exe is not 32-bit"
+  # Only DLLs that Windows takes from System32 whatever the program's folder (KnownDLLs, and comctl32
+  # through the manifest): anything else could be planted beside the elevated tool.
+  while read -r dll; do
+    case "${dll,,}" in
+      advapi32.dll|comctl32.dll|comdlg32.dll|gdi32.dll|kernel32.dll|msvcrt.dll|ole32.dll|oleaut32.dll|\
+      setupapi.dll|shell32.dll|shlwapi.dll|user32.dll) ;;
+      *) fail "the released Vandrel.exe imports $dll, which can be planted beside it" ;;
+    esac
+  done < <(x86_64-w64-mingw32-objdump -p "$dist/Vandrel.exe" | sed -n 's/^\s*DLL Name: //p')
 
   verified=$(osslsigncode verify -CAfile "$work/ca/ca.pem" -in "$dist/Vandrel.exe" 2>&1) ||
     fail "osslsigncode does not accept the signed program against the test's CA: $verified"
