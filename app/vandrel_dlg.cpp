@@ -6,6 +6,7 @@
 #include "app/device_status_view.h"
 #include "app/dialog_template.h"
 #include "app/messages.h"
+#include "app/run_state.h"
 #include "app/window_title.h"
 #include "common/module_path.h"
 #include "common/phase_marks.h"
@@ -59,16 +60,15 @@ BOOL CVandrelDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     SetIcon(icon_, TRUE);
     SetIcon(icon_, FALSE);
-    // Busy until ready: the driver step below answers messages while it waits, and none may start a run.
-    SetBusy(true);
-    starting_ = true;
+    // Nothing can act until the tool is ready: the driver step below answers messages while it waits.
+    EnterState(RunState::Starting);
 
     moduleFolder_ = ExecutableFolder();
     logFolder_ = moduleFolder_ + L"Log\\";
     SetTitleWithVersion();
-    CleanWorkspace();
+    CleanWorkspace(pump_);
     // Without the driver no device can be reached: the dialog ends once its initialisation is done.
-    if (!PreInstallDriver(m_hWnd, *this)) {
+    if (!PreInstallDriver(m_hWnd, *this, pump_)) {
         ShowMessageBox(LoadText(IDS_PREINSTALL_FAILED), LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
         EndDialog(IDCANCEL);
     }
@@ -80,11 +80,11 @@ BOOL CVandrelDlg::OnInitDialog() {
     BindUpgradeLibrary();
 
     CreateProgressBar();
-    SetBusy(false);
     ApplyInitialDriverStatus(m_hWnd, QueryDriverStatus());
     RegisterDeviceNotifications();
-    starting_ = false;
-    ApplyDriverStatus(m_hWnd, QueryDriverStatus(), busy_ != 0);
+    driverStatus_ = QueryDriverStatus();
+    EnterState(RunState::Idle);
+    ShowDriverStatus(true);
     MarkPhase(kPhaseFirstStatus);
     if (readyEvent_) ::SetEvent(readyEvent_);
     return TRUE;
@@ -124,12 +124,43 @@ void CVandrelDlg::RegisterDeviceNotifications() {
     deviceNotification_.reset(::RegisterDeviceNotificationW(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
 }
 
-void CVandrelDlg::EnableRunControls(bool enable) {
-    for (int id : {IDC_START_WRITING, IDC_CONFIRM_VERSION, IDC_FIRMWARE_PATH, IDC_SELECT, IDC_OPEN})
-        ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE);
+void CVandrelDlg::EnterState(RunState next) {
+    state_ = next;
+    const StateRules rules = RulesOf(next);
+    for (int id : {IDC_FIRMWARE_PATH, IDC_SELECT, IDC_OPEN}) ::EnableWindow(GetDlgItem(id), rules.runControls);
+    if (rules.deviceButtons) {
+        ShowDeviceStatusControls(m_hWnd, driverStatus_);
+    } else {
+        ::EnableWindow(GetDlgItem(IDC_START_WRITING), FALSE);
+        ::EnableWindow(GetDlgItem(IDC_CONFIRM_VERSION), FALSE);
+    }
+    ::EnableMenuItem(::GetSystemMenu(m_hWnd, FALSE), SC_CLOSE, MF_BYCOMMAND | (rules.mayClose ? MF_ENABLED : MF_GRAYED));
+    if (rules.maySessionEnd)
+        ::ShutdownBlockReasonDestroy(m_hWnd);
+    else
+        ::ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
+    // The cursor changes at once where it rests over the window, not only at the next mouse move.
+    POINT at{};
+    if (::GetCursorPos(&at)) {
+        const HWND under = ::WindowFromPoint(at);
+        if (under == m_hWnd || ::IsChild(m_hWnd, under)) OnSetCursor();
+    }
 }
 
-void CVandrelDlg::SetBusy(bool busy) { ::InterlockedExchange(&busy_, busy ? 1 : 0); }
+void CVandrelDlg::ShowDriverStatus(bool withLine) {
+    const bool buttonsFollow = RulesOf(state_).deviceButtons;
+    if (withLine)
+        ApplyDriverStatus(m_hWnd, driverStatus_, !buttonsFollow);
+    else if (buttonsFollow)
+        ShowDeviceStatusControls(m_hWnd, driverStatus_);
+}
+
+bool CVandrelDlg::OnSetCursor() {
+    const LPCWSTR cursor = RulesOf(state_).cursor;
+    if (!cursor) return false;
+    ::SetCursor(::LoadCursorW(nullptr, cursor));
+    return true;
+}
 
 void CVandrelDlg::AppendLine(const std::wstring& line) { messageList_.AddString(line); }
 
@@ -151,6 +182,7 @@ bool CVandrelDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case WM_PAINT: return OnPaint();
     case WM_QUERYDRAGICON: result = reinterpret_cast<LRESULT>(icon_); return true;
     case WM_COMMAND: return OnCommand(LOWORD(wp), HIWORD(wp));
+    case WM_SETCURSOR: result = TRUE; return OnSetCursor();
     case WM_CLOSE: RequestClose(); result = 0; return true;
     case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wp)); return false;
     case kMsgStartProgress: progress_.Start(::GetTickCount()); result = 0; return true;
@@ -194,23 +226,23 @@ void CVandrelDlg::OnTimer(UINT_PTR id) {
 }
 
 void CVandrelDlg::RequestClose() {
-    // Never under a running write: the worker still uses the library, the image and the workspace. Busy
-    // also keeps a second request out while the driver step of this one answers messages.
-    if (busy_) return;
+    // Never under a run: the worker still uses the library, the image and the workspace. Nor twice: the
+    // driver step of this close answers messages while it waits. The close box shows it, greyed.
+    if (!RulesOf(state_).mayClose) return;
     MarkPhase(kPhaseCloseRequested);
-    SetBusy(true);
-    const bool ended = RunCloseSequence(*this, true);
-    SetBusy(false);
-    if (ended) {
-        MarkPhase(kPhaseCloseDone);
-        EndDialog(IDCANCEL);
+    EnterState(RunState::Closing);
+    if (!RunCloseSequence(*this, true)) {
+        EnterState(RunState::Idle);
+        return;
     }
+    MarkPhase(kPhaseCloseDone);
+    EndDialog(IDCANCEL);
 }
 
 bool CVandrelDlg::RunCloseSequence(DialogOutput& output, bool mayRefuse) {
     deviceNotification_.reset();
     MarkPhase(kPhaseDriverRemovalStarted);
-    const bool removed = PreUninstallDriver(m_hWnd, output);
+    const bool removed = PreUninstallDriver(m_hWnd, output, pump_);
     MarkPhase(kPhaseDriverRemovalEnded);
     if (!removed && mayRefuse) {
         if (!closeRefused_) {
@@ -222,47 +254,47 @@ bool CVandrelDlg::RunCloseSequence(DialogOutput& output, bool mayRefuse) {
         output.ShowMessageBox(LoadText(IDS_PREUNINSTALL_FAILED_AGAIN), LoadText(IDS_CAPTION_ERROR).c_str(),
                               MB_ICONWARNING);
     }
-    ExitCleanup(secureImagePath_);
+    ExitCleanup(secureImagePath_, pump_);
     binding_.reset();  // uninitialises the library before letting it go
     return true;
 }
 
 void CVandrelDlg::OnDeviceChange(UINT eventCode) {
     // During start-up the status is evaluated at its end anyway, after the driver step's line.
-    if (starting_) return;
+    if (state_ == RunState::Starting || !IsDriverStatusEvent(eventCode)) return;
     // The event data is not looked at: any device's arrival or removal may change the status.
-    if (IsDriverStatusEvent(eventCode)) ApplyDriverStatus(m_hWnd, QueryDriverStatus(), busy_ != 0);
+    driverStatus_ = QueryDriverStatus();
+    ShowDriverStatus(true);
 }
 
 void CVandrelDlg::OnEndSession(bool ending) {
-    // A session that ends under a running write was refused (WM_QUERYENDSESSION); if it ends all the
-    // same, the worker is left alone. Otherwise the driver and the workspace must not stay behind.
-    if (!ending || busy_) return;
-    SetBusy(true);
+    // A session that ends under a run was refused (WM_QUERYENDSESSION); if it ends all the same, the run
+    // is left alone. Otherwise the driver and the workspace must not stay behind.
+    if (!ending || state_ != RunState::Idle) return;
+    EnterState(RunState::Closing);
     LinesOnly quiet(*this);
     RunCloseSequence(quiet, false);
     EndDialog(IDCANCEL);
 }
 
 bool CVandrelDlg::OnQueryEndSession(LRESULT& result) {
-    // Ending the session mid-write would end the process under the worker and cut the write short.
-    if (!busy_) return false;
+    // Ending the session mid-run would end the process under the worker and cut the write short.
+    if (RulesOf(state_).maySessionEnd) return false;
     result = FALSE;
     return true;
 }
 
 void CVandrelDlg::OnConfirmFirmwareVersion() {
-    // During a write the library belongs to the worker; clearing the busy flag here would also let
-    // the user close the tool mid-write.
-    if (busy_) return;
+    // The button is enabled in Idle alone; a command that reaches the dialog otherwise acts on nothing.
+    if (state_ != RunState::Idle) return;
+    EnterState(RunState::ReadingVersion);
     ConfirmFirmwareVersion(binding_.get(), *this);
-    SetBusy(false);
-    EnableRunControls(true);
-    ShowDeviceStatusControls(m_hWnd, QueryDriverStatus());
+    driverStatus_ = QueryDriverStatus();
+    EnterState(RunState::Idle);
 }
 
 void CVandrelDlg::SelectFirmware() {
-    if (busy_) return;  // the path of a run in preparation or in progress stays as it is
+    if (state_ != RunState::Idle) return;  // the path of a run in preparation or in progress stays
     const std::wstring filter = LoadText(IDS_FIRMWARE_FILTER);
     const std::wstring title = LoadText(IDS_SELECT_FIRMWARE_TITLE);
     CFileDialog dialog(TRUE, L"bin", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, filter.c_str(), this, 0, TRUE);

@@ -7,10 +7,13 @@
 #include <string>
 
 #include "app/progress_display.h"
+#include "app/run_state.h"
 #include "common/dialog_output.h"
-#include "package/package_listing.h"
+#include "common/dispatching_wait.h"
 #include "common/unique_handle.h"
+#include "driver/driver_status.h"
 #include "framework/afxwin.h"
+#include "package/package_listing.h"
 #include "upgrade/rk_upgrade_api.h"
 #include "upgrade/upgrade_library.h"
 
@@ -26,20 +29,16 @@ public:
     // The template's caption in the user-interface language: the title without the version suffix.
     static std::wstring TemplateCaption();
 
-    // Enables or disables the run controls together: Start Writing, Confirming FW version, the firmware
-    // path, Select and the hidden Open.
-    void EnableRunControls(bool enable);
-
     // Starts a thread running proc(param); false when it could not be started. Tests replace it to
     // make the start fail.
     using ThreadStarter = bool (*)(AFX_THREADPROC proc, LPVOID param);
     void SetThreadStarter(ThreadStarter starter) { startThread_ = starter; }
-    // An event the dialog sets once its initialisation is done, so that a second start can wait for it
-    // before it raises this window; none by default.
-    void SetReadyEvent(HANDLE ready) { readyEvent_ = ready; }
     // Posts the end of a write run to the dialog (PostMessageW); tests replace it to refuse the post.
     using MessagePoster = BOOL(WINAPI*)(HWND window, UINT message, WPARAM wp, LPARAM lp);
     void SetRunEndPoster(MessagePoster poster) { postRunEnd_ = poster; }
+    // An event the dialog sets once its initialisation is done, so that a second start can wait for it
+    // before it raises this window; none by default.
+    void SetReadyEvent(HANDLE ready) { readyEvent_ = ready; }
 
     // DialogOutput: the hidden message list and message boxes owned by this dialog.
     void AppendLine(const std::wstring& line) override;
@@ -53,9 +52,17 @@ protected:
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
+    // The one place that changes the state: it enables exactly the controls that can act, greys the
+    // close box while a close would be refused, sets the cursor and keeps the session from ending while
+    // firmware is at stake.
+    void EnterState(RunState next);
+    // The device buttons and hints follow the driver status (the buttons only where the state lets them).
+    void ShowDriverStatus(bool withLine);
+    bool OnSetCursor();
+
     bool OnCommand(UINT id, UINT code);
     bool OnPaint();
-    // Ends the dialog through the close sequence, unless a write runs or the sequence refuses.
+    // Ends the dialog through the close sequence, unless the state refuses it or the sequence does.
     void RequestClose();
     // Drops the device notifications, removes the driver, cleans up and uninitialises the library; false
     // when the driver removal failed, mayRefuse is set, and the dialog must stay. Lines and boxes go to
@@ -80,8 +87,9 @@ private:
     bool MakeSecureCopy(const std::wstring& image);
     // Whether the copy is the image as expected: its size, and its CRC where the package lists one.
     bool IsWhole(const CopyOutcome& copy) const;
-    // Ends a run whose secure copy failed or is not the expected image, saying which.
-    void RefuseCopy(const CopyOutcome& copy);
+    // Ends a run whose secure copy failed (for want of disk space, or else) or is not the expected image,
+    // saying which.
+    void RefuseCopy(const CopyOutcome& copy, bool diskFull);
     // Removes the run folder with whatever was unpacked into it.
     void DiscardRunFolder();
     // Ends a run refused after the unpacking: the decrypted firmware goes before the user reads why.
@@ -93,7 +101,6 @@ private:
     void CleanUpAfterRun();
     // The end of every write run, on the dialog's thread: back to idle, then the result box.
     void OnWriteEnded(WPARAM outcome);
-    void SetBusy(bool busy);
 
     void SetTitleWithVersion();
     void BindUpgradeLibrary();
@@ -108,14 +115,15 @@ private:
     ProgressDisplay progress_;
     UniqueDeviceNotify deviceNotification_;
     std::unique_ptr<UpgradeLibrary> binding_;
-    // Set from the click on Start Writing until the run has ended, during initialisation and during the
-    // close sequence, always on the dialog's thread: while set, no run starts and the tool does not end.
-    volatile LONG busy_ = 0;
+    // Changed only on the dialog's thread, by EnterState.
+    RunState state_ = RunState::Starting;
+    // The last evaluation of the device and driver, which the device buttons follow in Idle.
+    DriverStatus driverStatus_ = DriverStatus::NoDriverNoDevice;
+    // Keeps the window answering while the dialog's thread waits or copies.
+    DispatchingPump pump_;
     ThreadStarter startThread_;
+    MessagePoster postRunEnd_ = &::PostMessageW;
     HANDLE readyEvent_ = nullptr;
-    // Set during OnInitDialog: device events then wait for its own status evaluation at the end, so that
-    // no "[Status]" line comes before the driver step's line.
-    bool starting_ = false;
     // A close request was refused for a failed driver removal: the next one ends the tool regardless.
     bool closeRefused_ = false;
     std::wstring firmwarePath_;
@@ -123,15 +131,14 @@ private:
     // The product id of the device the image was chosen for; the worker writes into no other. Empty for
     // a picked image when no upgradable device was there. Set on the dialog's thread before the worker.
     std::optional<uint16_t> targetProductId_;
-    // What the image to be copied must be: the size read before the copy (a picked image), or the size
-    // and CRC the package lists for it (name: its path in the package; empty for a picked image).
+    // What the image to be copied must be: the size read before the copy (a picked image), or what the
+    // package lists for it (name: its path in the package; empty for a picked image).
     struct ExpectedImage {
         std::wstring name;
         std::optional<PackageEntry> listed;  // the package's own entry for it
         uint64_t bytes = 0;
     };
     ExpectedImage expectedImage_;
-    MessagePoster postRunEnd_ = &::PostMessageW;
 };
 
 }  // namespace vandrel

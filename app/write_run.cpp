@@ -9,6 +9,7 @@
 #include "app/device_status_view.h"
 #include "app/firmware_extension.h"
 #include "app/messages.h"
+#include "common/background_work.h"
 #include "common/phase_marks.h"
 #include "common/text.h"
 #include "driver/driver_status.h"
@@ -52,31 +53,30 @@ std::vector<uint16_t> UpgradableProducts(const DeviceList& devices) {
 }  // namespace
 
 void CVandrelDlg::StartWriting() {
-    // One write at a time: a device event may have enabled the button again during a run.
-    if (busy_) return;
+    // The button is enabled in Idle alone; a command that reaches the dialog otherwise acts on nothing.
+    if (state_ != RunState::Idle) return;
     MarkPhase(kPhaseClick);
-    // Busy from the click on: the dialog answers its messages while it prepares, and none of them may start
-    // a second run, close the tool or end the session meanwhile.
-    SetBusy(true);
+    // From the click on, the dialog answers its messages while it prepares; the state greys what would
+    // otherwise start a second run, close the tool or end the session.
+    EnterState(RunState::Preparing);
     if (!PrepareRun()) {
-        SetBusy(false);
-        // Device events met the busy flag meanwhile and left the buttons alone.
-        ShowDeviceStatusControls(m_hWnd, QueryDriverStatus());
+        EnterState(RunState::Idle);
         return;
     }
     messageList_.ResetContent();
-    EnableRunControls(false);
+    EnterState(RunState::Writing);
     StartWorker();
 }
 
 bool CVandrelDlg::PrepareRun() {
-    CleanWorkspace();
+    // Everything below answers the dialog's messages while it waits or copies, through pump_.
+    CleanWorkspace(pump_);
     MarkPhase(kPhaseHousekeepingDone);
     GetRunFolder(true);
     // Three look-alike images of random bytes beside each run, 256 KiB to 1 MiB each, so that the run
-    // folder is not the only place in the workspace that holds a firmware-like file.
-    CreateDecoyImages(3, 1, 256, 1024);
-    MarkPhase(kPhaseDecoysDone);
+    // folder is not the only place in the workspace that holds a firmware-like file. Made beside the
+    // preparation, which takes longer; done before this returns, whatever the outcome.
+    const BackgroundWork decoys([] { CreateDecoyImages(3, 1, 256, 1024); }, pump_);
     firmwarePath_ = CWnd(GetDlgItem(IDC_FIRMWARE_PATH)).GetWindowText();
     if (firmwarePath_.empty()) {
         ShowError(*this, IDS_SELECT_FIRMWARE, IDS_CAPTION_MESSAGE);
@@ -91,7 +91,9 @@ bool CVandrelDlg::PrepareRun() {
         return false;
     }
     std::wstring image;
-    return PrepareImage(image) && MakeSecureCopy(image);
+    const bool prepared = PrepareImage(image) && MakeSecureCopy(image);
+    MarkPhase(kPhaseDecoysDone);
+    return prepared;
 }
 
 bool CVandrelDlg::PrepareImage(std::wstring& image) {
@@ -136,7 +138,7 @@ bool CVandrelDlg::PickedImageFitsTheDevices() {
 
 bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
     std::vector<PackageEntry> listing;
-    if (!UnpackPackage(firmwarePath_, *this, &listing)) {
+    if (!UnpackPackage(firmwarePath_, *this, &listing, pump_)) {
         DiscardRunFolder();
         return false;
     }
@@ -154,7 +156,7 @@ bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
     targetProductId_ = devices.records[target >= 0 ? target : devices.count - 1].productId;
     const int hardwareVersion = HardwareVersionOf(*targetProductId_);
     std::vector<std::wstring> conflicting;
-    switch (FindImageForHardwareVersion(GetRunFolder(false), L"*.img", hardwareVersion, image, &conflicting)) {
+    switch (FindImageForHardwareVersion(GetRunFolder(false), L"*.img", hardwareVersion, image, &conflicting, pump_)) {
     case ImageChoice::kChosen: break;
     case ImageChoice::kNone:
         RefuseRun(Format(LoadText(IDS_NO_IMAGE_FOR_VERSION).c_str(), hardwareVersion), IDS_CAPTION_FILE_NOT_FOUND);
@@ -183,14 +185,18 @@ bool CVandrelDlg::MakeSecureCopy(const std::wstring& image) {
         return false;
     }
     MarkPhase(kPhaseCopyStarted);
-    const CopyOutcome copy = CopyFileToHandle(image, secure.get());
+    const CopyOutcome copy = CopyFileToHandle(image, secure.get(), pump_);
     secure.reset();
     if (copy.copied && copy.bytes > 0 && IsWhole(copy)) {
         secureImagePath_ = securePath;
         return true;
     }
+    // Judged before the partial copy gives its space back: a full disk, whatever code the system gave
+    // for it, has less room left than the copy still needed.
+    const bool diskFull = !copy.copied && (IsDiskFull(copy.error) ||
+                                           FreeBytesOn(CurrentRunFolder()) < expectedImage_.bytes - copy.bytes);
     DeleteFileWithRetry(securePath, 0);  // one attempt; the run folder goes next in any case
-    RefuseCopy(copy);
+    RefuseCopy(copy, diskFull);
     return false;
 }
 
@@ -200,8 +206,10 @@ bool CVandrelDlg::IsWhole(const CopyOutcome& copy) const {
     return expectedImage_.listed && MatchesEntry(*expectedImage_.listed, copy.bytes, copy.crc32);
 }
 
-void CVandrelDlg::RefuseCopy(const CopyOutcome& copy) {
-    if (!copy.copied && IsDiskFull(copy.error)) {
+void CVandrelDlg::RefuseCopy(const CopyOutcome& copy, bool diskFull) {
+    // The system's reason, for whoever reads the message list.
+    if (!copy.copied) AppendLine(Format(L"The secure copy failed after %I64u bytes (error %lu).", copy.bytes, copy.error));
+    if (diskFull) {
         RefuseRun(Format(LoadText(IDS_COPY_DISK_FULL).c_str(), GetWorkspaceBaseFolder().c_str()), IDS_CAPTION_ERROR);
     } else if (!copy.copied) {
         RefuseRun(LoadText(IDS_SECURE_COPY_FAILED), IDS_CAPTION_ERROR);
@@ -220,7 +228,7 @@ void CVandrelDlg::RefuseCopy(const CopyOutcome& copy) {
     }
 }
 
-void CVandrelDlg::DiscardRunFolder() { RemoveFolderTree(GetRunFolder(false)); }
+void CVandrelDlg::DiscardRunFolder() { RemoveFolderTree(CurrentRunFolder(), pump_); }
 
 void CVandrelDlg::RefuseRun(const std::wstring& text, UINT captionId) {
     DiscardRunFolder();
@@ -228,10 +236,9 @@ void CVandrelDlg::RefuseRun(const std::wstring& text, UINT captionId) {
 }
 
 void CVandrelDlg::StartWorker() {
-    ::ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
     if (startThread_(WriteThreadProc, this)) return;
     // Nothing will run the write: the image copy and what was unpacked go, and the run ends as any other.
-    DeleteOrScheduleAtReboot(secureImagePath_);
+    DeleteOrScheduleAtReboot(secureImagePath_, kDeleteBudgetMs, pump_);
     DiscardRunFolder();
     OnWriteEnded(kWriteNotStarted);
 }
@@ -249,10 +256,9 @@ UINT __cdecl CVandrelDlg::WriteThreadProc(LPVOID param) {
 }
 
 void CVandrelDlg::OnWriteEnded(WPARAM outcome) {
-    SetBusy(false);
-    EnableRunControls(true);
-    ShowDeviceStatusControls(m_hWnd, QueryDriverStatus());
-    ::ShutdownBlockReasonDestroy(m_hWnd);
+    // The write itself makes the device come and go: the buttons follow it as it is now.
+    driverStatus_ = QueryDriverStatus();
+    EnterState(RunState::Idle);
     if (outcome == kWriteNotStarted) {
         ShowError(*this, IDS_WRITE_NOT_STARTED, IDS_CAPTION_ERROR);
         return;

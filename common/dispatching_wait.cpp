@@ -2,13 +2,11 @@
 
 #include <algorithm>
 
-#include "common/unique_handle.h"
-
 namespace vandrel {
 
 namespace {
 
-// How often DispatchPendingMessages looks at the queue; well under what a user would notice.
+// How often Pump looks at the queue; well under what a user would notice.
 constexpr ULONGLONG kDispatchIntervalMs = 15;
 
 // Dispatches what is queued; false when WM_QUIT came (it is posted again for the loop that owns it).
@@ -28,20 +26,9 @@ bool DispatchQueued() {
     return true;
 }
 
-struct FlushJob {
-    HANDLE file;
-    BOOL result;
-};
-
-DWORD WINAPI FlushThread(LPVOID param) {
-    auto* job = static_cast<FlushJob*>(param);
-    job->result = ::FlushFileBuffers(job->file);
-    return 0;
-}
-
 }  // namespace
 
-DWORD WaitDispatching(HANDLE handle, DWORD timeoutMs) {
+DWORD DispatchingPump::Wait(HANDLE handle, DWORD timeoutMs) {
     const ULONGLONG start = ::GetTickCount64();
     bool dispatching = true;
     for (;;) {
@@ -60,7 +47,7 @@ DWORD WaitDispatching(HANDLE handle, DWORD timeoutMs) {
     }
 }
 
-void SleepDispatching(DWORD ms) {
+void DispatchingPump::Sleep(DWORD ms) {
     const ULONGLONG start = ::GetTickCount64();
     for (;;) {
         const ULONGLONG elapsed = ::GetTickCount64() - start;
@@ -75,20 +62,12 @@ void SleepDispatching(DWORD ms) {
     }
 }
 
-void DispatchPendingMessages() {
+void DispatchingPump::Pump() {
     static thread_local ULONGLONG last = 0;
     const ULONGLONG now = ::GetTickCount64();
     if (now - last < kDispatchIntervalMs) return;
     last = now;
     DispatchQueued();
-}
-
-BOOL FlushDispatching(HANDLE file) {
-    FlushJob job{file, FALSE};
-    UniqueHandle thread(::CreateThread(nullptr, 0, FlushThread, &job, 0, nullptr));
-    if (!thread) return ::FlushFileBuffers(file);
-    WaitDispatching(thread.get(), INFINITE);
-    return job.result;
 }
 
 }  // namespace vandrel

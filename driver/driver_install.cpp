@@ -3,7 +3,6 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include "common/dispatching_wait.h"
 #include "common/hidden_process.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
@@ -38,11 +37,11 @@ bool HoldDriverPackageForRun(DialogOutput& output, PinnedFiles& pinned) {
 }
 
 // Runs the driver tool with parameters, its package held, and adds the step's line; true on success.
-bool RunDriverStep(HWND owner, DialogOutput& output, const wchar_t* parameters, const wchar_t* succeeded,
-                   const wchar_t* failed) {
+bool RunDriverStep(HWND owner, DialogOutput& output, MessagePump& pump, const wchar_t* parameters,
+                   const wchar_t* succeeded, const wchar_t* failed) {
     PinnedFiles pinned;
     const bool ran = HoldDriverPackageForRun(output, pinned) &&
-                     RunWorkspaceToolElevated(owner, output, kDriverTool, parameters, kDriverToolWaitMs);
+                     RunWorkspaceToolElevated(owner, output, kDriverTool, parameters, kDriverToolWaitMs, pump);
     output.AppendLine(ran ? succeeded : failed);
     return ran;
 }
@@ -56,7 +55,7 @@ DriverPackageExtractor SetDriverPackageExtractor(DriverPackageExtractor extracto
 }
 
 bool RunWorkspaceToolElevated(HWND owner, DialogOutput& output, const std::wstring& fileName,
-                              const std::wstring& parameters, DWORD waitMs) {
+                              const std::wstring& parameters, DWORD waitMs, MessagePump& pump) {
     const std::wstring folder = GetWorkspaceBaseFolder();
     const std::wstring path = folder + fileName;
     if (folder.empty() || !::PathFileExistsW(path.c_str())) {
@@ -87,7 +86,7 @@ bool RunWorkspaceToolElevated(HWND owner, DialogOutput& output, const std::wstri
     if (waitMs == 0) return true;
 
     // The dialog keeps answering while the driver tool works.
-    if (WaitDispatching(process.get(), waitMs) == WAIT_TIMEOUT) {
+    if (pump.Wait(process.get(), waitMs) == WAIT_TIMEOUT) {
         // Left running while this tool runs: stopping a driver installer halfway could leave the system
         // worse off. It ends with the tool at the latest.
         output.AppendLine(L"[Driver] external process timeout.");
@@ -97,18 +96,18 @@ bool RunWorkspaceToolElevated(HWND owner, DialogOutput& output, const std::wstri
     return ::GetExitCodeProcess(process.get(), &exitCode) && exitCode == 0;
 }
 
-bool PreInstallDriver(HWND owner, DialogOutput& output) {
+bool PreInstallDriver(HWND owner, DialogOutput& output, MessagePump& pump) {
     if (!g_extractor()) {
         output.AppendLine(L"[Driver] Extract embedded files failed.");
         return true;
     }
-    return RunDriverStep(owner, output, kPreInstallParameters, L"[Driver] Pre-install succeeded.",
+    return RunDriverStep(owner, output, pump, kPreInstallParameters, L"[Driver] Pre-install succeeded.",
                          L"[Driver] Pre-install failed or timed out.");
 }
 
-bool PreUninstallDriver(HWND owner, DialogOutput& output) {
+bool PreUninstallDriver(HWND owner, DialogOutput& output, MessagePump& pump) {
     g_extractor();  // files still in place from the start are enough; a missing tool is reported below
-    return RunDriverStep(owner, output, kPreUninstallParameters, L"[Driver] Pre-uninstall succeeded.",
+    return RunDriverStep(owner, output, pump, kPreUninstallParameters, L"[Driver] Pre-uninstall succeeded.",
                          L"[Driver] Pre-uninstall failed or timed out.");
 }
 

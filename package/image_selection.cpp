@@ -35,20 +35,21 @@ std::wstring UpperFileName(const std::wstring& path) {
     return AsciiUpper((name && *name) ? name : path);
 }
 
-bool AllTheSame(const std::vector<std::wstring>& files) {
+bool AllTheSame(const std::vector<std::wstring>& files, MessagePump& pump) {
     for (size_t i = 1; i < files.size(); ++i)
-        if (!HaveSameContents(files.front(), files[i])) return false;
+        if (!HaveSameContents(files.front(), files[i], pump)) return false;
     return true;
 }
 
 }  // namespace
 
 ImageChoice FindImageForHardwareVersion(const std::wstring& folder, const std::wstring& pattern, int hardwareVersion,
-                                        std::wstring& imagePath, std::vector<std::wstring>* conflicting) {
+                                        std::wstring& imagePath, std::vector<std::wstring>* conflicting,
+                                        MessagePump& pump) {
     std::vector<std::wstring> candidates;
     candidates.reserve(kInitialCandidates);
     CollectFilesRecursive(folder, pattern, candidates);
-    return PickImageByVersionTag(candidates, hardwareVersion, imagePath, conflicting);
+    return PickImageByVersionTag(candidates, hardwareVersion, imagePath, conflicting, pump);
 }
 
 void CollectFilesRecursive(const std::wstring& folder, const std::wstring& pattern,
@@ -67,7 +68,7 @@ void CollectFilesRecursive(const std::wstring& folder, const std::wstring& patte
 }
 
 ImageChoice PickImageByVersionTag(const std::vector<std::wstring>& list, int hardwareVersion, std::wstring& imagePath,
-                                  std::vector<std::wstring>* conflicting) {
+                                  std::vector<std::wstring>* conflicting, MessagePump& pump) {
     const std::wstring tag = AsciiUpper(Format(L"V%d", hardwareVersion));
     std::vector<std::wstring> exact, followedByDigits;
     for (const std::wstring& path : list) {
@@ -79,7 +80,7 @@ ImageChoice PickImageByVersionTag(const std::vector<std::wstring>& list, int har
     const std::vector<std::wstring>& candidates = exact.empty() ? followedByDigits : exact;
     if (candidates.empty()) return ImageChoice::kNone;
     // Two different images that both claim the version: taking the first listed would be a guess.
-    if (candidates.size() > 1 && !AllTheSame(candidates)) {
+    if (candidates.size() > 1 && !AllTheSame(candidates, pump)) {
         if (conflicting) *conflicting = candidates;
         return ImageChoice::kAmbiguous;
     }

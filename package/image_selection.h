@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/message_pump.h"
+
 namespace vandrel {
 
 // How the image for a hardware version was found among the candidates.
@@ -16,7 +18,8 @@ enum class ImageChoice {
 // Collects the files below folder matching pattern and picks the image for the hardware version (see
 // PickImageByVersionTag); imagePath is left untouched unless one was chosen.
 ImageChoice FindImageForHardwareVersion(const std::wstring& folder, const std::wstring& pattern, int hardwareVersion,
-                                        std::wstring& imagePath, std::vector<std::wstring>* conflicting = nullptr);
+                                        std::wstring& imagePath, std::vector<std::wstring>* conflicting = nullptr,
+                                        MessagePump& pump = NoPump());
 
 // Appends the full path (folder, one backslash, name) of every file below folder whose name matches
 // pattern, depth-first in enumeration order. Links (reparse points) are neither descended into nor listed.
@@ -28,6 +31,6 @@ void CollectFilesRecursive(const std::wstring& folder, const std::wstring& patte
 // "fw_V01.img"). Several such files are one choice, the first listed, only when their contents are the
 // same; otherwise the result is kAmbiguous and conflicting (when given) receives their paths.
 ImageChoice PickImageByVersionTag(const std::vector<std::wstring>& list, int hardwareVersion, std::wstring& imagePath,
-                                  std::vector<std::wstring>* conflicting = nullptr);
+                                  std::vector<std::wstring>* conflicting = nullptr, MessagePump& pump = NoPump());
 
 }  // namespace vandrel

@@ -1,6 +1,5 @@
 #include "package/package_unpacking.h"
 
-#include "common/dispatching_wait.h"
 #include "common/hidden_process.h"
 #include "common/phase_marks.h"
 #include "common/text.h"
@@ -36,16 +35,10 @@ DWORD ExitCodeOf(HANDLE process) {
     return exitCode;
 }
 
-// The bytes free for this user on the volume of folder; all ones when unknown.
-ULONGLONG FreeBytes(const std::wstring& folder) {
-    ULARGE_INTEGER available{};
-    return ::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) ? available.QuadPart : ~0ULL;
-}
-
-// Waits, answering the dialog's messages, for a helper that may never have started; its exit code.
-DWORD WaitForExitCode(const UniqueHandle& process) {
+// Waits, pumping, for a helper that may never have started; its exit code.
+DWORD WaitForExitCode(const UniqueHandle& process, MessagePump& pump) {
     if (!process) return kUnknownExitCode;
-    WaitDispatching(process.get(), INFINITE);
+    pump.Wait(process.get(), INFINITE);
     return ExitCodeOf(process.get());
 }
 
@@ -70,7 +63,8 @@ ExitCodeQuery SetExitCodeQuery(ExitCodeQuery query) {
     return previous;
 }
 
-bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::vector<PackageEntry>* listing) {
+bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::vector<PackageEntry>* listing,
+                   MessagePump& pump) {
     std::wstring extractor;
     UniqueFile pinned = ExtractAndPin7za(extractor);
     if (!pinned) {
@@ -78,10 +72,10 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::
         return false;
     }
     MarkPhase(kPhaseSevenZipWritten);
-    DispatchPendingMessages();
+    pump.Pump();
 
     const std::wstring outputFolder = GetRunFolder(false);
-    const ULONGLONG freeBefore = FreeBytes(outputFolder);
+    const ULONGLONG freeBefore = FreeBytesOn(outputFolder);
     UniqueHandle extraction = StartHidden(
         Format(kExtractTemplate, extractor.c_str(), firmwarePath.c_str(), outputFolder.c_str()), outputFolder);
     // Side by side with the extraction, so that it costs next to no time: what the package says of itself.
@@ -90,26 +84,26 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::
         StartHiddenCapturing(Format(kListTemplate, extractor.c_str(), firmwarePath.c_str()), outputFolder, listed);
     pinned.reset();
     if (!extraction || !lister) {
-        WaitForExitCode(extraction);
-        WaitForExitCode(lister);
-        RemoveFolderTree(outputFolder);
+        WaitForExitCode(extraction, pump);
+        WaitForExitCode(lister, pump);
+        RemoveFolderTree(outputFolder, pump);
         ShowFailure(output, LoadText(IDS_7ZA_NOT_STARTED));
         return false;
     }
     OutputCollector listingText(std::move(listed));
 
     // No time limit, but the dialog keeps answering while 7za runs.
-    const DWORD exitCode = WaitForExitCode(extraction);
+    const DWORD exitCode = WaitForExitCode(extraction, pump);
     MarkPhase(kPhaseUnpacked);
-    const DWORD listExitCode = WaitForExitCode(lister);
+    const DWORD listExitCode = WaitForExitCode(lister, pump);
     const std::vector<PackageEntry> entries =
         listExitCode == 0 ? ParsePackageListing(listingText.Take()) : std::vector<PackageEntry>();
     if (exitCode != 0) {
         // Judged before what 7za left goes: a full disk is not a wrong password. The disk was too small
         // when the package needs more than was free at the start, or when 7za filled it.
         const bool diskFull =
-            FreeBytes(outputFolder) < kNearlyFullBytes || (!entries.empty() && freeBefore < UnpackedSize(entries));
-        RemoveFolderTree(outputFolder);  // decrypted parts of the package must not stay behind
+            FreeBytesOn(outputFolder) < kNearlyFullBytes || (!entries.empty() && freeBefore < UnpackedSize(entries));
+        RemoveFolderTree(outputFolder, pump);  // decrypted parts of the package must not stay behind
         const std::wstring exitCodeText = Format(LoadText(IDS_7ZA_EXIT_CODE).c_str(), exitCode);
         if (!diskFull) {
             ShowFailure(output, exitCodeText);
@@ -121,7 +115,7 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::
     }
     if (listExitCode != 0) {
         // Unpacked, but with nothing to hold the image against: it cannot be proven whole.
-        RemoveFolderTree(outputFolder);
+        RemoveFolderTree(outputFolder, pump);
         ShowFailure(output, Format(LoadText(IDS_7ZA_EXIT_CODE).c_str(), listExitCode));
         return false;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/dialog_output.h"
+#include "common/message_pump.h"
 #include "package/package_listing.h"
 
 namespace vandrel {
@@ -21,7 +22,7 @@ constexpr DWORD kUnknownExitCode = 0xFFFFFFFF;
 // than the package needs, or that it filled) is told as such, the exit code becoming a line of the
 // message list.
 bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output,
-                   std::vector<PackageEntry>* listing = nullptr);
+                   std::vector<PackageEntry>* listing = nullptr, MessagePump& pump = NoPump());
 
 // Replaces how the child's exit code is read (GetExitCodeProcess by default) and returns the previous
 // one; lets a test make the query fail.

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "common/dispatching_wait.h"
 #include "common/system_library.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
@@ -43,7 +42,8 @@ RandomSource SetRandomSource(RandomSource source) {
     return previous;
 }
 
-void CreateDecoyImages(unsigned folderCount, unsigned filesPerFolder, uint32_t minKiB, uint32_t maxKiB) {
+void CreateDecoyImages(unsigned folderCount, unsigned filesPerFolder, uint32_t minKiB, uint32_t maxKiB,
+                       MessagePump& pump) {
     const std::wstring base = GetWorkspaceBaseFolder();
     if (base.empty()) return;  // no trusted workspace: nothing is written anywhere
     for (unsigned f = 0; f < folderCount; ++f) {
@@ -52,7 +52,7 @@ void CreateDecoyImages(unsigned folderCount, unsigned filesPerFolder, uint32_t m
         CreatePrivateFolder(folder, FolderLabel::kInherited);
         for (unsigned i = 0; i < filesPerFolder; ++i) {
             CreateDecoyImage(folder, minKiB, maxKiB);
-            DispatchPendingMessages();  // the dialog keeps answering while its run is prepared
+            pump.Pump();  // the dialog keeps answering while its run is prepared
         }
     }
 }

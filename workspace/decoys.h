@@ -6,12 +6,15 @@
 
 #include <cstdint>
 
+#include "common/message_pump.h"
+
 namespace vandrel {
 
 // Makes folderCount folders in the workspace base folder, each with filesPerFolder decoy images of
 // minKiB to maxKiB KiB of random bytes. Never fails visibly: a decoy that cannot be made is skipped,
 // one that cannot be filled is deleted.
-void CreateDecoyImages(unsigned folderCount, unsigned filesPerFolder, uint32_t minKiB, uint32_t maxKiB);
+void CreateDecoyImages(unsigned folderCount, unsigned filesPerFolder, uint32_t minKiB, uint32_t maxKiB,
+                       MessagePump& pump = NoPump());
 
 // Writes kib KiB of random bytes at the file pointer and flushes; true when all were written.
 // kib * 1024 must fit in 32 bits.

@@ -3,8 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "common/dispatching_wait.h"
-
 namespace vandrel {
 
 bool LoadRcData(HMODULE module, int id, ResourceBytes& bytes) {
@@ -73,7 +71,7 @@ UniqueFile OpenHoldingExactly(const std::wstring& path, const ResourceBytes& byt
     }
 }
 
-bool HaveSameContents(const std::wstring& a, const std::wstring& b) {
+bool HaveSameContents(const std::wstring& a, const std::wstring& b, MessagePump& pump) {
     const uint64_t size = QueryFileSize(a);
     if (size == ~uint64_t{0} || size != QueryFileSize(b)) return false;
     auto open = [](const std::wstring& path) {
@@ -90,8 +88,13 @@ bool HaveSameContents(const std::wstring& a, const std::wstring& b) {
             return false;
         if (readX == 0) return true;
         if (std::memcmp(x.data(), y.data(), readX) != 0) return false;
-        DispatchPendingMessages();  // large images: the dialog keeps answering
+        pump.Pump();  // large images: the dialog keeps answering
     }
+}
+
+uint64_t FreeBytesOn(const std::wstring& folder) {
+    ULARGE_INTEGER available{};
+    return ::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) ? available.QuadPart : ~uint64_t{0};
 }
 
 uint64_t QueryFileSize(const std::wstring& path) {

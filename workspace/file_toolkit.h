@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "common/message_pump.h"
 #include "common/unique_handle.h"
 
 namespace vandrel {
@@ -38,7 +39,10 @@ UniqueFile WriteNewFileAndHold(const std::wstring& target, const ResourceBytes& 
 UniqueFile OpenHoldingExactly(const std::wstring& path, const ResourceBytes& bytes);
 
 // True when both files can be read and hold the same bytes.
-bool HaveSameContents(const std::wstring& a, const std::wstring& b);
+bool HaveSameContents(const std::wstring& a, const std::wstring& b, MessagePump& pump = NoPump());
+
+// The bytes free for this user on the volume that holds folder; all ones when that cannot be told.
+uint64_t FreeBytesOn(const std::wstring& folder);
 
 // The file's size, or all ones when its attributes cannot be read.
 uint64_t QueryFileSize(const std::wstring& path);

@@ -23,17 +23,17 @@ bool IsFolderLink(const std::wstring& folderWithoutBackslash) {
 
 }  // namespace
 
-void CleanWorkspace() {
+void CleanWorkspace(MessagePump& pump) {
     const std::wstring base = GetWorkspaceBaseFolder();
     ForEachEntry(base, [&](const WIN32_FIND_DATAW& entry) {
-        if (!IsFolderEntry(entry)) DeleteOrScheduleAtReboot(base + entry.cFileName);
+        if (!IsFolderEntry(entry)) DeleteOrScheduleAtReboot(base + entry.cFileName, kDeleteBudgetMs, pump);
     });
     ForEachEntry(base, [&](const WIN32_FIND_DATAW& entry) {
-        if (IsFolderEntry(entry)) RemoveFolderTree(base + entry.cFileName + L"\\");
+        if (IsFolderEntry(entry)) RemoveFolderTree(base + entry.cFileName + L"\\", pump);
     });
 }
 
-void RemoveFolderTree(const std::wstring& folder) {
+void RemoveFolderTree(const std::wstring& folder, MessagePump& pump) {
     if (folder.empty()) return;  // "*" alone would list the current directory
     const std::wstring tree = WithTrailingBackslash(folder);
     const std::wstring self = WithoutTrailingBackslash(folder);
@@ -41,9 +41,9 @@ void RemoveFolderTree(const std::wstring& folder) {
     if (!IsFolderLink(self)) {
         ForEachEntry(tree, [&](const WIN32_FIND_DATAW& entry) {
             if (IsFolderEntry(entry))
-                RemoveFolderTree(tree + entry.cFileName + L"\\");
+                RemoveFolderTree(tree + entry.cFileName + L"\\", pump);
             else
-                DeleteOrScheduleAtReboot(tree + entry.cFileName);
+                DeleteOrScheduleAtReboot(tree + entry.cFileName, kDeleteBudgetMs, pump);
         });
     }
     // Ignored on failure (a file waits for restart, or the folder is in use): a later housekeeping retries.
@@ -51,16 +51,16 @@ void RemoveFolderTree(const std::wstring& folder) {
     ::RemoveDirectoryW(ExtendedPath(self).c_str());
 }
 
-void EmptyFolderExcept(const std::wstring& folder, const std::wstring& keep) {
+void EmptyFolderExcept(const std::wstring& folder, const std::wstring& keep, MessagePump& pump) {
     if (folder.empty()) return;
     const std::wstring tree = WithTrailingBackslash(folder);
     const std::wstring kept = AsciiLower(keep);
     ForEachEntry(tree, [&](const WIN32_FIND_DATAW& entry) {
         const std::wstring path = tree + entry.cFileName;
         if (IsFolderEntry(entry))
-            RemoveFolderTree(path + L"\\");
+            RemoveFolderTree(path + L"\\", pump);
         else if (AsciiLower(path) != kept)
-            DeleteOrScheduleAtReboot(path);
+            DeleteOrScheduleAtReboot(path, kDeleteBudgetMs, pump);
     });
 }
 
@@ -72,12 +72,12 @@ void RemoveFolderIfEmpty(const std::wstring& folder) {
     if (empty && ::GetFileAttributesW(self.c_str()) != INVALID_FILE_ATTRIBUTES) ::RemoveDirectoryW(self.c_str());
 }
 
-void ExitCleanup(const std::wstring& secureImagePath) {
-    CleanWorkspace();
-    if (IsInRunFolder(secureImagePath)) DeleteOrScheduleAtReboot(secureImagePath);
+void ExitCleanup(const std::wstring& secureImagePath, MessagePump& pump) {
+    CleanWorkspace(pump);
+    if (IsInRunFolder(secureImagePath)) DeleteOrScheduleAtReboot(secureImagePath, kDeleteBudgetMs, pump);
 
     const std::wstring sevenZip = GetWorkspaceBaseFolder() + L"7za.exe";
-    if (IsExistingFile(sevenZip)) DeleteOrScheduleAtReboot(sevenZip);
+    if (IsExistingFile(sevenZip)) DeleteOrScheduleAtReboot(sevenZip, kDeleteBudgetMs, pump);
 
     RemoveFolderIfEmpty(CurrentRunFolder());
 }

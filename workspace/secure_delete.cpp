@@ -1,6 +1,5 @@
 #include "workspace/secure_delete.h"
 
-#include "common/dispatching_wait.h"
 #include "common/unique_handle.h"
 #include "workspace/file_toolkit.h"
 #include "workspace/real_path.h"
@@ -30,7 +29,7 @@ bool IsWorkspaceOwnFile(HANDLE file, LONGLONG& size) {
 // Freeing a large file's space at once stalls the file system for tens of milliseconds, and with it,
 // under Wine, every window of the session; given back in steps, no stall is long. Only the workspace's
 // own files: nothing the user owns is ever shortened. A file that cannot be opened is left to the deletion.
-void ReleaseSpaceInSteps(const std::wstring& path) {
+void ReleaseSpaceInSteps(const std::wstring& path, MessagePump& pump) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return;  // path: extended already
     const LONGLONG listed = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -45,24 +44,24 @@ void ReleaseSpaceInSteps(const std::wstring& path) {
         LARGE_INTEGER end;
         end.QuadPart = size;
         if (!::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(file.get())) return;
-        DispatchPendingMessages();
+        pump.Pump();
     }
 }
 
 }  // namespace
 
-bool DeleteFileWithRetry(const std::wstring& given, DWORD budgetMs) {
+bool DeleteFileWithRetry(const std::wstring& given, DWORD budgetMs, MessagePump& pump) {
     if (given.empty()) return true;
     const std::wstring path = ExtendedPath(given);
     ClearReadOnlyInWorkspace(path);
-    ReleaseSpaceInSteps(path);
+    ReleaseSpaceInSteps(path, pump);
     DWORD elapsed = 0;
     if (::DeleteFileW(path.c_str())) return true;
     for (;;) {
         if (IsAlreadyGone(::GetLastError())) return true;
         if (elapsed >= budgetMs) return false;
         // On the dialog's thread the window keeps answering while a locked file is waited for.
-        SleepDispatching(kDeleteRetryStepMs);
+        pump.Sleep(kDeleteRetryStepMs);
         elapsed += kDeleteRetryStepMs;
         if (::DeleteFileW(path.c_str())) return true;
     }
@@ -84,8 +83,8 @@ void ClearReadOnlyInWorkspace(const std::wstring& path) {
     ::SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
 }
 
-void DeleteOrScheduleAtReboot(const std::wstring& path, DWORD budgetMs) {
-    if (DeleteFileWithRetry(path, budgetMs)) return;
+void DeleteOrScheduleAtReboot(const std::wstring& path, DWORD budgetMs, MessagePump& pump) {
+    if (DeleteFileWithRetry(path, budgetMs, pump)) return;
     // Result ignored: nothing more can be done, and nothing is shown to the user.
     ::MoveFileExW(ExtendedPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

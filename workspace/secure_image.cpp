@@ -1,7 +1,6 @@
 #include "workspace/secure_image.h"
 
 #include "common/crc32.h"
-#include "common/dispatching_wait.h"
 #include "common/phase_marks.h"
 #include "workspace/file_toolkit.h"
 #include "workspace/secure_workspace.h"
@@ -25,7 +24,7 @@ bool CreateSecureImageFile(std::wstring& path, UniqueFile& file) {
     return true;
 }
 
-CopyOutcome CopyFileToHandle(const std::wstring& source, HANDLE destination) {
+CopyOutcome CopyFileToHandle(const std::wstring& source, HANDLE destination, MessagePump& pump) {
     CopyOutcome outcome;
     UniqueFile input(::CreateFileW(ExtendedPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -53,10 +52,10 @@ CopyOutcome CopyFileToHandle(const std::wstring& source, HANDLE destination) {
         }
         outcome.crc32 = UpdateCrc32(outcome.crc32, block, read);
         outcome.bytes += read;
-        DispatchPendingMessages();  // a large image must not stop the dialog answering
+        pump.Pump();  // a large image must not stop the dialog answering
     }
     MarkPhase(kPhaseCopied);
-    FlushDispatching(destination);
+    FlushPumping(destination, pump);
     MarkPhase(kPhaseFlushed);
     return outcome;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/message_pump.h"
 #include "common/unique_handle.h"
 
 namespace vandrel {
@@ -26,7 +27,7 @@ struct CopyOutcome {
 
 // Copies the whole of source into destination from offset 0; destination stays open. A missing source
 // leaves destination untouched.
-CopyOutcome CopyFileToHandle(const std::wstring& source, HANDLE destination);
+CopyOutcome CopyFileToHandle(const std::wstring& source, HANDLE destination, MessagePump& pump = NoPump());
 
 // Whether a copy failed for want of disk space.
 bool IsDiskFull(DWORD error);

@@ -6,7 +6,7 @@
 
 #include "common/text.h"
 #include "common/unique_handle.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 #include "resources/resource.h"
 
 namespace vandrel {

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "tests/support/temp_dir.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 #include "common/text.h"
 #include "upgrade/library_loader.h"
 #include "upgrade/stale_library_copies.h"

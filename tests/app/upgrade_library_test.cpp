@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 #include "upgrade/target_device.h"
 #include "common/unique_handle.h"
 #include "upgrade/upgrade_library.h"

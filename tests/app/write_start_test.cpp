@@ -10,7 +10,7 @@
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 #include "tests/workspace/workspace_test_support.h"
 #include "workspace/secure_workspace.h"
 #include "resources/resource.h"
@@ -32,15 +32,10 @@ std::vector<std::wstring> ImagesIn(const std::wstring& folder) {
     return names;
 }
 
-// The shown main dialog of this process, or null.
+// The main dialog of this process once it can be used, or null.
 HWND WaitForOwnDialog() {
-    HWND window = nullptr;
-    WaitFor([&] {
-        for (HWND w : TopLevelWindows(::GetCurrentProcessId()))
-            if (::GetDlgItem(w, IDC_START_WRITING) && IsShown(w)) window = w;
-        return window != nullptr;
-    });
-    return window;
+    const std::unique_ptr<ToolDriver> self = ToolDriver::Attach(::GetCurrentProcessId(), 30000);
+    return self ? self->WaitUntilReady() : nullptr;
 }
 
 // A worker start held back until the test lets it go.
@@ -58,7 +53,20 @@ bool HoldWorkerStart(AFX_THREADPROC proc, LPVOID param) {
     return true;
 }
 
-TEST(WriteStart, AWorkerThatCannotStartLeavesTheDialogIdleAndTellsTheUser) {
+class PluggedVersionOne : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UnplugAllVirtualDevices();
+        ASSERT_TRUE(service_.Install());
+        device_ = devices_.Plug(L"--pid 0x110B --upgrade-ms 200");
+        ASSERT_FALSE(device_.empty());
+    }
+    RockusbServiceGuard service_;
+    PluggedDevices devices_;
+    std::wstring device_;
+};
+
+TEST_F(PluggedVersionOne, AWorkerThatCannotStartLeavesTheDialogIdleAndTellsTheUser) {
     TempDir folder;
     const std::wstring image = folder / L"fw.img";
     ASSERT_TRUE(WriteFileBytes(image, std::string(70000, 'i')));
@@ -72,14 +80,13 @@ TEST(WriteStart, AWorkerThatCannotStartLeavesTheDialogIdleAndTellsTheUser) {
         const HWND window = WaitForOwnDialog();
         if (!window) return;
         ::SendMessageW(::GetDlgItem(window, IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(image.c_str()));
-        Click(window, IDC_START_WRITING);
-        if (WaitForMessageBox(::GetCurrentProcessId(), &box, 30000, window)) {
+        if (Click(window, IDC_START_WRITING) && WaitForMessageBox(::GetCurrentProcessId(), &box, 30000, window)) {
             selectEnabled = IsEnabled(::GetDlgItem(window, IDC_SELECT));
             imagesLeft = ImagesIn(GetRunFolder(false));
             DismissMessageBox(box.window);
         }
-        // Escape ends the dialog only when no write counts as running.
-        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        WaitFor([&] { return IsReady(window); });  // Escape closes an idle dialog only
+        SendCommand(window, IDCANCEL);             // the Escape key
     });
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
     user.join();
@@ -115,9 +122,8 @@ TEST(WriteStart, AWorkerThatFindsOnlyADeviceOfAnotherProductWritesNothing) {
         const HWND window = WaitForOwnDialog();
         if (!window) return;
         ::SendMessageW(::GetDlgItem(window, IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(package.c_str()));
-        Click(window, IDC_START_WRITING);
         // The image for version 1 is prepared; before the worker scans, that device gives way to another.
-        if (::WaitForSingleObject(worker.requested.get(), 60000) == WAIT_OBJECT_0) {
+        if (Click(window, IDC_START_WRITING) && ::WaitForSingleObject(worker.requested.get(), 60000) == WAIT_OBJECT_0) {
             devices.Unplug(versionOne);
             versionTwo = devices.Plug(L"--pid 0x110F --upgrade-ms 200");
             AfxBeginThread(worker.proc, worker.param, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
@@ -127,7 +133,8 @@ TEST(WriteStart, AWorkerThatFindsOnlyADeviceOfAnotherProductWritesNothing) {
                 WaitFor([&] { return !::IsWindow(box.window); });
             }
         }
-        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        WaitFor([&] { return IsReady(window); });  // Escape closes an idle dialog only
+        SendCommand(window, IDCANCEL);             // the Escape key
     });
     dialog.DoModal();
     user.join();
@@ -149,31 +156,18 @@ MessageBoxInfo WriteOnce(CVandrelDlg& dialog, const std::wstring& path, bool* id
         const HWND window = WaitForOwnDialog();
         if (!window) return;
         ::SendMessageW(::GetDlgItem(window, IDC_FIRMWARE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-        Click(window, IDC_START_WRITING);
-        if (WaitForMessageBox(::GetCurrentProcessId(), &box, 60000, window)) {
+        if (Click(window, IDC_START_WRITING) && WaitForMessageBox(::GetCurrentProcessId(), &box, 60000, window)) {
             if (idleAfterwards) *idleAfterwards = IsEnabled(::GetDlgItem(window, IDC_SELECT));
             DismissMessageBox(box.window);
             WaitFor([&] { return !::IsWindow(box.window); });
         }
-        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        WaitFor([&] { return IsReady(window); });  // Escape closes an idle dialog only
+        SendCommand(window, IDCANCEL);             // the Escape key
     });
     dialog.DoModal();
     user.join();
     return box;
 }
-
-class PluggedVersionOne : public ::testing::Test {
-protected:
-    void SetUp() override {
-        UnplugAllVirtualDevices();
-        ASSERT_TRUE(service_.Install());
-        device_ = devices_.Plug(L"--pid 0x110B --upgrade-ms 200");
-        ASSERT_FALSE(device_.empty());
-    }
-    RockusbServiceGuard service_;
-    PluggedDevices devices_;
-    std::wstring device_;
-};
 
 BOOL WINAPI RefusePost(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
@@ -194,24 +188,28 @@ TEST_F(PluggedVersionOne, TheEndOfARunReachesTheDialogWhenItsPostIsRefused) {
 }
 
 // The picked image is emptied after it was found non-empty, just before its copy (the name of the secure
-// copy is the first thing made after the check): the copy of 0 bytes is refused, never written.
+// copy is the first thing the dialog's thread makes after the check): the copy of 0 bytes is refused,
+// never written.
 std::wstring g_emptiedImage;
+DWORD g_dialogThread = 0;
 int g_namesMade = 0;
 std::wstring EmptyTheImageBeforeItsCopy() {
-    // One name for the run folder, six for the decoy folders and images, then the secure copy's.
-    if (++g_namesMade == 8) WriteFileBytes(g_emptiedImage, "");
+    // On the dialog's thread, one name for the run folder, then the secure copy's (the decoys' names are
+    // made on a thread of their own).
+    if (::GetCurrentThreadId() == g_dialogThread && ++g_namesMade == 2) WriteFileBytes(g_emptiedImage, "");
     return NewNameDigits();
 }
 
 TEST_F(PluggedVersionOne, AnImageEmptiedAfterItsCheckIsNotWritten) {
     TempDir folder;
     g_emptiedImage = folder / L"fw_V1.img";
+    g_dialogThread = ::GetCurrentThreadId();
     g_namesMade = 0;
     ASSERT_TRUE(WriteFileBytes(g_emptiedImage, std::string(70000, '1')));
     const NameDigitsOverride names(&EmptyTheImageBeforeItsCopy);
     CVandrelDlg dialog;
     const MessageBoxInfo box = WriteOnce(dialog, g_emptiedImage);
-    EXPECT_EQ(8, g_namesMade) << "the run made its names as this test expects";
+    EXPECT_EQ(2, g_namesMade) << "the run made its names as this test expects";
     EXPECT_EQ(L"Error", box.caption);
     EXPECT_EQ(L"The firmware image is empty (0 bytes). Nothing was written.", box.text);
     ListedDevice listed;

@@ -8,7 +8,7 @@
 #include "tests/driver/driver_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 
 namespace vandrel::test {
 namespace {

@@ -5,7 +5,7 @@
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 #include "workspace/secure_workspace.h"
 #include "resources/resource.h"
 

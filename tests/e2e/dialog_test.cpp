@@ -54,12 +54,7 @@ TEST_F(DialogTest, ProgressBarLiesEightPixelsBelowTheMessageListAndAsWide) {
 }
 
 TEST_F(DialogTest, TitleIsTheBareCaptionWithoutVersionInformation) {
-    tool_ = std::make_unique<Process>(BinFolder() + L"variants\\without_version\\Vandrel.exe");
-    ASSERT_TRUE(WaitFor([&] {
-        for (HWND w : TopLevelWindows(tool_->id()))
-            if (::GetDlgItem(w, IDC_START_WRITING) && IsShown(w)) dialog_ = w;
-        return dialog_ != nullptr;
-    }));
+    ASSERT_TRUE(Start(BinFolder() + L"variants\\without_version\\Vandrel.exe"));
     EXPECT_EQ(L"Quorra2 Transmitter Update Tool", WindowText(dialog_));
 }
 
@@ -93,7 +88,7 @@ TEST_P(EndingTest, RemovesTheDriverUninitialisesTheLibraryAndRemovesItsCopy) {
     if (GetParam() == WM_CLOSE)
         ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
     else
-        ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        tool_->SendCommand(IDCANCEL);  // the Escape key
     DWORD exitCode = 99;
     ASSERT_TRUE(tool_->WaitForExit(20000, &exitCode));
     EXPECT_EQ(0u, exitCode);

@@ -71,12 +71,11 @@ TEST_F(DriverTest, StartInstallsTheDriverTheDisplayFollowsTheDeviceAndCloseRemov
 
 TEST_F(DriverTest, AFailedPreInstallIsShownBeforeTheToolEnds) {
     ScopedEnvironment failing(L"VANDREL_DRIVER_STUB_EXIT_CODE", L"2");
-    tool_ = std::make_unique<Process>(ToolPath());
+    tool_ = std::make_unique<ToolDriver>(ToolPath());
     MessageBoxInfo box;
-    ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box));
+    ASSERT_TRUE(tool_->NextBox(&box, 15000));
     EXPECT_EQ(L"Error", box.caption);
     EXPECT_EQ(L"[Driver] Pre-install failed or timed out.", box.text);
-    DismissMessageBox(box.window);
     DWORD exitCode = 99;
     ASSERT_TRUE(tool_->WaitForExit(15000, &exitCode)) << "the dialog ends after a failed pre-install";
     EXPECT_EQ(0u, exitCode);
@@ -127,21 +126,15 @@ TEST_F(DriverTest, ASecondCloseAfterARefusedOneEndsTheToolAndSaysTheDriverMayRem
 }
 
 // The tool's window, found by its title while it is still being made (it is shown only when ready).
-HWND FindToolWindowByTitle() {
-    for (HWND w : TopLevelWindows(0))
-        if (::GetDlgItem(w, IDC_START_WRITING) && WindowText(w).find(L" v") != std::wstring::npos) return w;
-    return nullptr;
-}
-
 // While the tool installs the driver at start: a device plugged meanwhile shows only after the driver
 // step's line, and a second start waits until the window is ready before it raises it.
 TEST_F(DriverTest, DuringStartUpDeviceEventsWaitAndASecondStartWaitsForTheReadyWindow) {
     const std::wstring hold = flags_ / L"hold-the-driver-step";
     ASSERT_TRUE(WriteFileBytes(hold, "x"));
     const ScopedEnvironment waiting(L"VANDREL_DRIVER_STUB_WAIT_WHILE", hold);
-    tool_ = std::make_unique<Process>(ToolPath());
-    HWND window = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (window = FindToolWindowByTitle()) != nullptr; }, 30000));
+    tool_ = std::make_unique<ToolDriver>(ToolPath());
+    const HWND window = tool_->WaitForWindow();
+    ASSERT_NE(nullptr, window);
     EXPECT_FALSE(IsShown(window)) << "not shown before it is ready";
     ASSERT_FALSE(devices_.Plug().empty());
 
@@ -153,7 +146,7 @@ TEST_F(DriverTest, DuringStartUpDeviceEventsWaitAndASecondStartWaitsForTheReadyW
     DWORD exitCode = 99;
     ASSERT_TRUE(second.WaitForExit(30000, &exitCode)) << "the second start ends once the first is ready";
     EXPECT_EQ(0u, exitCode);
-    dialog_ = WaitForMainDialog(*tool_);
+    dialog_ = tool_->WaitUntilReady();
     ASSERT_EQ(window, dialog_);
     const auto lines = MessageLines();
     ASSERT_FALSE(lines.empty());

@@ -53,11 +53,15 @@ TEST_F(SafeWriteTest, ACopyOnAFullDiskIsToldAsSuch) {
     ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 200").empty());
     SetFirmwarePath(image);
     const MessageBoxInfo box = StartWritingAndReadBox();
+    const std::vector<std::wstring> lines = MessageLines();
     EXPECT_EQ(L"Error", box.caption);
     EXPECT_EQ(Format(L"The secure copy of the image failed: the disk that holds %s is full.\n"
                      L"Free some disk space and try again.",
                      WorkspaceBase().c_str()),
-              box.text);
+              box.text)
+        << (lines.empty() ? std::string() : std::string(lines.back().begin(), lines.back().end()));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(0u, lines.back().find(L"The secure copy failed after ")) << "the system's reason is kept in the list";
     EXPECT_FALSE(AnyDeviceWritten());
     CloseAndExpectExit();
 }
@@ -113,7 +117,7 @@ TEST_F(LargePackageTest, AnUnpackingCutShortIsNeverWritten) {
     const std::wstring device = devices_.Plug(L"--pid 0x110B --upgrade-ms 200");
     ASSERT_FALSE(device.empty());
     SetFirmwarePath(package_);
-    Click(dialog_, IDC_START_WRITING);
+    ASSERT_TRUE(tool_->Click(IDC_START_WRITING));
     const UniqueHandle sevenZip = WaitForExtractionOf(tool_->id());
     ASSERT_TRUE(sevenZip);
     ASSERT_TRUE(WaitFor([&] { return ImageBeingWritten(16 << 20); }, 30000)) << "7za writes the image";
@@ -139,7 +143,7 @@ TEST_F(LargePackageTest, EndingTheToolDuringTheUnpackingEndsItsSevenZip) {
     ASSERT_TRUE(Start());
     ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 200").empty());
     SetFirmwarePath(package_);
-    Click(dialog_, IDC_START_WRITING);
+    ASSERT_TRUE(tool_->Click(IDC_START_WRITING));
     const UniqueHandle sevenZip = WaitForExtractionOf(tool_->id());
     ASSERT_TRUE(sevenZip);
     tool_->Kill();

@@ -90,13 +90,13 @@ TEST_P(BrokenLibraryTest, ShowsWhyInTraditionalChineseAndExitsWithOne) {
         ASSERT_TRUE(CopyWithRcData(ToolPath(), variant, IDR_RKUPGRADE_DLL, bytes));
     }
 
-    Process tool(variant);
+    ToolDriver tool(variant);
     MessageBoxInfo box;
-    ASSERT_TRUE(WaitForMessageBox(tool.id(), &box));
+    ASSERT_TRUE(tool.NextBox(&box, 15000, false));
     EXPECT_EQ(L"錯誤", box.caption);
     EXPECT_EQ(0u, box.text.find(c.textStart)) << box.text;
     EXPECT_NE(std::wstring::npos, box.text.find(c.textPart)) << box.text;
-    EXPECT_TRUE(WaitForMainDialog(tool, 200) == nullptr) << "the dialog must not appear";
+    EXPECT_TRUE(tool.WaitForWindow(200) == nullptr) << "the dialog must not appear";
     DismissMessageBox(box.window);
     DWORD exitCode = 0;
     ASSERT_TRUE(tool.WaitForExit(10000, &exitCode));
@@ -124,15 +124,14 @@ TEST_F(StartupTest, LibraryLackingAnEntryPointIsRefusedButTheDialogStays) {
     const std::wstring variant = folder / L"Vandrel.exe";
     ASSERT_TRUE(CopyWithRcData(ToolPath(), variant, IDR_RKUPGRADE_DLL, ReadFileBytes(BinFolder() + L"fake_rkupgrade_partial.dll")));
 
-    tool_ = std::make_unique<Process>(variant);
+    tool_ = std::make_unique<ToolDriver>(variant);
     MessageBoxInfo box;
-    ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box));
+    ASSERT_TRUE(tool_->NextBox(&box, 15000));
     EXPECT_EQ(L"Vandrel", box.caption) << "the default caption is the application's name";
     EXPECT_EQ(0u, box.text.find(L"Loading rkupgrade.dll failed!\nPath tried:\n")) << box.text;
     EXPECT_NE(std::wstring::npos, box.text.find(L"\\RKUpgrade.dll")) << box.text;
-    DismissMessageBox(box.window);
 
-    dialog_ = WaitForMainDialog(*tool_);
+    dialog_ = tool_->WaitUntilReady();
     ASSERT_NE(nullptr, dialog_) << "the dialog stays usable without a binding";
     CloseAndExpectExit();
 }

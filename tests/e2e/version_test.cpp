@@ -35,13 +35,15 @@ TEST_F(VersionTest, ShowsTheVersionOfThePluggedTransmitter) {
     CloseAndExpectExit();
 }
 
+// Without a transmitter the button is greyed; the command, which no click can give, still says why.
 TEST_F(VersionTest, WithoutATransmitterSaysSo) {
     ASSERT_TRUE(Start());
-    const MessageBoxInfo box = ClickAndReadBox(IDC_CONFIRM_VERSION);
+    const MessageBoxInfo box = CommandAndReadBox(IDC_CONFIRM_VERSION);
     EXPECT_EQ(L"Message", box.caption);
     EXPECT_EQ(L"No found device!", box.text);
     EXPECT_EQ(L"No found device!", MessageLines().back());
     // The buttons follow the device status again afterwards: there is still nothing to read from.
+    ASSERT_TRUE(tool_->WaitUntilReady());
     EXPECT_FALSE(IsEnabled(Control(IDC_CONFIRM_VERSION)));
     EXPECT_FALSE(IsEnabled(Control(IDC_START_WRITING)));
     EXPECT_TRUE(IsEnabled(Control(IDC_SELECT)));

@@ -25,7 +25,7 @@ TEST_F(WriteRunTest, WritesThePackagesImageForTheDevicesHardwareVersion) {
     const std::wstring device = devices_.Plug(L"--pid 0x110B --upgrade-ms 1500");
     ASSERT_FALSE(device.empty());
     SetFirmwarePath(package_);
-    Click(dialog_, IDC_START_WRITING);
+    ASSERT_TRUE(tool_->Click(IDC_START_WRITING));
 
     // While the device is written: busy, controls disabled, progress shown, no way out.
     // The bar and its label are shown one after the other: wait for both, not for the bar alone.
@@ -35,10 +35,12 @@ TEST_F(WriteRunTest, WritesThePackagesImageForTheDevicesHardwareVersion) {
     DWORD_PTR answer = 1;
     ::SendMessageTimeoutW(dialog_, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
     EXPECT_EQ(0u, answer) << "the session may not end mid-write";
-    ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    // Nothing a user could click; and what no user can send is refused as well.
+    for (int id : {IDC_START_WRITING, IDC_CONFIRM_VERSION, IDC_SELECT}) EXPECT_FALSE(tool_->Click(id)) << id;
+    tool_->SendCommand(IDCANCEL);
     ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
-    Click(dialog_, IDC_START_WRITING);
-    Click(dialog_, IDC_CONFIRM_VERSION);
+    tool_->SendCommand(IDC_START_WRITING);
+    tool_->SendCommand(IDC_CONFIRM_VERSION);
 
     MessageBoxInfo box;
     ASSERT_TRUE(WaitForMessageBox(tool_->id(), &box, 60000));
@@ -137,7 +139,7 @@ TEST_F(WriteRunTest, TheDialogAnswersDuringALongUnpackingAndRefusesToEndMeanwhil
     ASSERT_TRUE(Start());
     ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 300").empty());
     SetFirmwarePath(package);
-    Click(dialog_, IDC_START_WRITING);
+    ASSERT_TRUE(tool_->Click(IDC_START_WRITING));
 
     UniqueHandle sevenZip = WaitForExtractionOf(tool_->id());
     ASSERT_TRUE(sevenZip);
@@ -146,10 +148,11 @@ TEST_F(WriteRunTest, TheDialogAnswersDuringALongUnpackingAndRefusesToEndMeanwhil
         << "the dialog does not answer while 7za runs";
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(sevenZip.get(), 0))
         << "7za ended before the answer came: the package is too small to tell";
-    // Neither a close request, nor Escape, nor a second click may do anything now.
+    // Neither a close request, nor Escape, nor a second click may do anything now; the buttons say so.
+    EXPECT_FALSE(tool_->Click(IDC_START_WRITING));
     ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
-    ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    Click(dialog_, IDC_START_WRITING);
+    tool_->SendCommand(IDCANCEL);
+    tool_->SendCommand(IDC_START_WRITING);
     DWORD_PTR answer = 1;
     ::SendMessageTimeoutW(dialog_, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
     EXPECT_EQ(0u, answer) << "the session may not end while the run is prepared";
@@ -176,7 +179,7 @@ TEST_F(WriteRunTest, TheDialogAnswersWhileALockedFileIsWaitedFor) {
         const UniqueFile held = LockFile(locked);
         ASSERT_TRUE(held);
         SetFirmwarePath(package_);
-        Click(dialog_, IDC_START_WRITING);
+        ASSERT_TRUE(tool_->Click(IDC_START_WRITING));
         ::Sleep(1000);  // the housekeeping meets the file and waits for it
         const ULONGLONG asked = ::GetTickCount64();
         DWORD_PTR ignored = 0;
@@ -209,7 +212,7 @@ TEST_F(WriteRunTest, EveryUnpackedFileGoesBeforeTheDeviceIsWritten) {
     ASSERT_TRUE(Start());
     ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 3000").empty());
     SetFirmwarePath(package_);
-    Click(dialog_, IDC_START_WRITING);
+    ASSERT_TRUE(tool_->Click(IDC_START_WRITING));
     ASSERT_TRUE(WaitFor([&] { return IsShown(Control(IDC_PROGRESS)); }, 30000)) << "the write runs";
 
     EXPECT_TRUE(UnpackedImagesLeft().empty()) << "the other versions' images are gone too";
@@ -296,18 +299,9 @@ TEST_F(WriteRunTest, APickedImageIsWrittenDirectlyAndLeftInPlace) {
 
 TEST_F(WriteRunTest, PicksTheFirmwareThroughTheFileDialog) {
     ASSERT_TRUE(Start());
-    Click(dialog_, IDC_SELECT);
-    HWND picker = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        for (HWND w : TopLevelWindows(tool_->id()))
-            if (WindowText(w) == L"Select Firmware File") picker = w;
-        return picker != nullptr;
-    }));
-    HWND name = ::GetDlgItem(picker, 1152);
-    ASSERT_NE(nullptr, name);
-    ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(package_.c_str()));
-    ::PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(picker, IDOK)));
-    EXPECT_TRUE(WaitFor([&] { return WindowText(Control(IDC_FIRMWARE_PATH)) == package_; }));
+    std::wstring why;
+    EXPECT_TRUE(tool_->PickFile(package_, &why)) << std::string(why.begin(), why.end());
+    EXPECT_EQ(package_, WindowText(Control(IDC_FIRMWARE_PATH)));
     CloseAndExpectExit();
 }
 
@@ -349,10 +343,12 @@ TEST_P(RefusedRunTest, EndsWithAMessageAndStartsNothing) {
         firmware = folder_ / firmware;
     }
     SetFirmwarePath(firmware);
-    const MessageBoxInfo box = StartWritingAndReadBox();
+    // Without a device the button is greyed: only a command, which no click can give, reaches the run.
+    const MessageBoxInfo box = c.deviceOptions ? StartWritingAndReadBox() : CommandAndReadBox(IDC_START_WRITING, 60000);
     EXPECT_EQ(c.caption, box.caption);
     EXPECT_EQ(Format(c.text, firmware.c_str()), box.text);  // "%s" stands for the firmware path
     // Nothing was started: the button is as the device status set it (disabled without a device).
+    ASSERT_TRUE(tool_->WaitUntilReady());
     EXPECT_EQ(c.deviceOptions != nullptr, IsEnabled(Control(IDC_START_WRITING)));
     EXPECT_TRUE(UnpackedImagesLeft().empty()) << "no firmware of the package outlives the refused run";
     for (const ListedDevice& device : ListVirtualDevices()) EXPECT_FALSE(device.written) << "nothing was written";
@@ -403,7 +399,7 @@ TEST_P(FailedWriteTest, SaysWriteFailedAndCleansUp) {
     EXPECT_EQ(c.lastLine, MessageLines().back());
     EXPECT_TRUE(ListEntries(WorkspaceBase()).empty());
     // The library was initialised again: the version can be read at once.
-    Click(dialog_, IDC_CONFIRM_VERSION);
+    ASSERT_TRUE(tool_->Click(IDC_CONFIRM_VERSION));
     MessageBoxInfo version;
     ASSERT_TRUE(WaitForMessageBox(tool_->id(), &version));
     EXPECT_NE(L"RKUpgrade not loaded or not initialized!", version.text);
@@ -423,7 +419,7 @@ TEST_F(WriteRunTest, ADeviceUnpluggedMidWriteFailsTheWrite) {
     ASSERT_TRUE(Start());
     const std::wstring device = devices_.Plug(L"--upgrade-ms 20000");
     SetFirmwarePath(package_);
-    Click(dialog_, IDC_START_WRITING);
+    ASSERT_TRUE(tool_->Click(IDC_START_WRITING));
     ASSERT_TRUE(WaitFor([&] { return IsShown(Control(IDC_PROGRESS)); }, 30000));
     ASSERT_TRUE(devices_.Unplug(device));
     MessageBoxInfo box;

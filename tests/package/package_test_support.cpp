@@ -4,7 +4,7 @@
 
 #include "common/unique_handle.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 #include "workspace/file_toolkit.h"
 
 namespace vandrel::test {

@@ -12,7 +12,7 @@
 #include "tests/support/stand_in_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 #include "upgrade/rk_upgrade_api.h"
 
 namespace vandrel::test {

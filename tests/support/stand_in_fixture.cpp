@@ -1,6 +1,6 @@
 #include "tests/support/stand_in_fixture.h"
 
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 
 namespace vandrel::test {
 

@@ -1,5 +1,5 @@
 #include "tests/support/virtual_transmitter_client.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 
 #include <shlobj.h>
 

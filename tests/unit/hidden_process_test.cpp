@@ -5,7 +5,7 @@
 #include "common/hidden_process.h"
 #include "common/unique_handle.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 
 namespace vandrel {
 namespace {

@@ -11,7 +11,7 @@
 #include "tests/support/stand_in_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 
 namespace vandrel::test {
 namespace {

@@ -14,7 +14,7 @@
 
 #include "common/unique_handle.h"
 #include "tests/support/seam_override.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/driving.h"
 #include "workspace/decoys.h"
 #include "workspace/secure_workspace.h"
 

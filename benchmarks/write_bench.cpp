@@ -29,17 +29,19 @@
 #include "common/hidden_process.h"
 #include "common/phase_marks.h"
 #include "common/unique_handle.h"
-#include "tests/bench/tool_session.h"
+#include "tool-driver/tool_driver.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
-#include "tests/support/window_driver.h"
 #include "resources/resource.h"
 
 using namespace vandrel;
 using namespace vandrel::test;
+using namespace vandrel::driving;
 
 namespace {
+
+std::wstring ToolPath() { return BinFolder() + L"Vandrel.exe"; }
 
 int64_t Now() {
     LARGE_INTEGER now;
@@ -222,13 +224,14 @@ bool MeasureRawWork(const std::wstring& package, RawWork& raw) {
 }
 
 // A started tool whose start-up is timed from the process's creation to its first "[Status]" line.
-bool StartTimed(ToolSession& tool, std::unique_ptr<ToolMarks>& marks, double& startup) {
+std::unique_ptr<ToolDriver> StartTimed(std::unique_ptr<ToolMarks>& marks, double& startup) {
     const int64_t created = Now();
-    if (!StartTool(tool)) return false;
-    marks = std::make_unique<ToolMarks>(tool.process->id());
-    if (!marks->ok() || !WaitFor([&] { return marks->at(kPhaseFirstStatus) != 0; }, 30000)) return false;
+    std::unique_ptr<ToolDriver> tool = ToolDriver::StartReady(ToolPath());
+    if (!tool) return nullptr;
+    marks = std::make_unique<ToolMarks>(tool->id());
+    if (!marks->ok() || !WaitFor([&] { return marks->at(kPhaseFirstStatus) != 0; }, 30000)) return nullptr;
     startup = Seconds(created, marks->at(kPhaseFirstStatus));
-    return true;
+    return tool;
 }
 
 // The phases of one write run, from the tool's marks; click to worker start last.
@@ -247,12 +250,12 @@ const Phase kToolRowEnds[ToolRun::kRows] = {
     kPhaseImageChosen, kPhaseCopyStarted, kPhaseCopied, kPhaseFlushed, kPhaseUnpackedDeleted, kPhaseWorkerStarted,
     kPhaseWorkerStarted};
 
-bool MeasureToolRun(const ToolSession& tool, const ToolMarks& marks, const std::wstring& package, ToolRun& run) {
-    SetFirmwarePath(tool, package);
-    AnswerWatch watch(tool.dialog);
-    Click(tool.dialog, IDC_START_WRITING);
+bool MeasureToolRun(const ToolDriver& tool, const ToolMarks& marks, const std::wstring& package, ToolRun& run) {
+    tool.SetFirmwarePath(package);
+    AnswerWatch watch(tool.window());
+    if (!tool.Click(IDC_START_WRITING)) return false;
     MessageBoxInfo box;
-    const bool shown = WaitForMessageBox(tool.process->id(), &box, 600000);
+    const bool shown = tool.NextBox(&box, 600000, false);
     const int64_t boxSeen = Now();
     watch.Stop();
     if (shown) DismissMessageBox(box.window);
@@ -294,17 +297,18 @@ int Latency(uint32_t mib, int rounds) {
 
     // A first start and close warms Wine and the caches; the second start is the one measured.
     {
-        ToolSession warmUp;
-        if (!StartTool(warmUp)) return 1;
-        CloseTool(warmUp);
+        std::unique_ptr<ToolDriver> warmUp = ToolDriver::StartReady(ToolPath());
+        if (!warmUp) return 1;
+        warmUp->CloseOrEnd(60000);
     }
-    ToolSession tool;
     std::unique_ptr<ToolMarks> marks;
     double startup = 0;
-    if (!StartTimed(tool, marks, startup)) {
+    std::unique_ptr<ToolDriver> started = StartTimed(marks, startup);
+    if (!started) {
         std::printf("latency: the tool did not start\n");
         return 1;
     }
+    ToolDriver& tool = *started;
     // Plugged now: the close of the warm-up took the driver from every device then present.
     PluggedDevices devices;
     if (devices.Plug(L"--upgrade-ms 200").empty()) return 1;
@@ -332,7 +336,7 @@ int Latency(uint32_t mib, int rounds) {
         if (!rawFirst && !MeasureRawWork(package, raw[round])) return 1;
     }
     const int64_t closeAsked = Now();
-    CloseTool(tool);
+    tool.CloseOrEnd(60000);
     const int64_t ended = Now();
 
     std::printf("latency: 3 images of %u MiB, %s build, median of %d rounds\n", mib,
@@ -382,17 +386,16 @@ int Memory(uint32_t mib) {
     TempDir content;
     const std::wstring image = content / L"bench.img";
     if (!WriteImage(image, mib, 7)) return 1;
-    ToolSession tool;
     PluggedDevices devices;
-    if (!StartTool(tool) || devices.Plug(L"--upgrade-ms 200").empty()) return 1;
-    SetFirmwarePath(tool, image);
-    Click(tool.dialog, IDC_START_WRITING);
-    std::wstring result;
-    const bool finished = WaitForResult(tool, 600000, &result);
+    std::unique_ptr<ToolDriver> tool = ToolDriver::StartReady(ToolPath());
+    if (!tool || devices.Plug(L"--upgrade-ms 200").empty()) return 1;
+    tool->SetFirmwarePath(image);
+    MessageBoxInfo box;
+    const bool finished = tool->Click(IDC_START_WRITING) && tool->NextBox(&box, 600000);
     PROCESS_MEMORY_COUNTERS_EX counters{};
-    const bool measured = ReadMemory(tool, &counters);
-    CloseTool(tool);
-    if (!finished || result != L"Write successful" || !measured) {
+    const bool measured = tool->ReadMemory(&counters);
+    tool->CloseOrEnd(60000);
+    if (!finished || box.text != L"Write successful" || !measured) {
         std::printf("memory: the write did not run through\n");
         return 1;
     }

@@ -1,5 +1,6 @@
 // Drives a running program's windows from outside, as a user's clicks would: start it, find its
-// windows, send what a click sends, read and dismiss its message boxes.
+// windows, send what a click sends, read and dismiss its message boxes. The primitives under the tool
+// driver (tool_driver.h).
 #pragma once
 
 #include <windows.h>
@@ -10,7 +11,7 @@
 
 #include "common/unique_handle.h"
 
-namespace vandrel::test {
+namespace vandrel::driving {
 
 // Polls predicate every 20 ms until it holds or timeoutMs passes; true when it held.
 bool WaitFor(const std::function<bool()>& predicate, DWORD timeoutMs = 10000);
@@ -48,9 +49,6 @@ std::wstring WindowText(HWND window);
 bool IsShown(HWND window);
 bool IsEnabled(HWND window);
 
-// The tool's main dialog once its initialisation has run: a shown top-level dialog of the process
-// whose title carries the version suffix.
-HWND WaitForMainDialog(const Process& process, DWORD timeoutMs = 15000);
 
 struct MessageBoxInfo {
     HWND window = nullptr;
@@ -66,9 +64,14 @@ void DismissMessageBox(HWND box);
 // repeated: under Xvfb without a window manager an early one is sometimes undone as the window settles.
 bool Minimise(HWND window);
 
-// Posts the notification that a click on the dialog's button id sends; returns at once.
-void Click(HWND dialog, int id);
+// Clicks the dialog's control id as a user can: only when the dialog and the control are shown and
+// enabled (and no modal box stands over the dialog); then posts what the click sends and returns true at
+// once. False, with nothing sent, otherwise.
+bool Click(HWND dialog, int id);
+// Posts the command of control id whatever its state: what no user can do by clicking (a disabled or
+// hidden control, Enter, Escape), for tests that check the dialog refuses it.
+void SendCommand(HWND dialog, int id);
 // The lines of a list box, read across processes.
 std::vector<std::wstring> ListBoxLines(HWND list);
 
-}  // namespace vandrel::test
+}  // namespace vandrel::driving

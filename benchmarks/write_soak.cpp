@@ -13,7 +13,7 @@
 #include <string>
 
 #include "standins/virtual-transmitter/sha256.h"
-#include "tests/bench/tool_session.h"
+#include "tool-driver/tool_driver.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tool_folders.h"
@@ -22,6 +22,7 @@
 #include "resources/resource.h"
 
 using namespace vandrel::test;
+using namespace vandrel::driving;
 
 namespace {
 
@@ -52,15 +53,15 @@ struct Totals {
 // One write through the window of a running tool into a freshly plugged transmitter (so what it holds
 // afterwards is this run's doing, and a device left unbound by the previous close is replugged as a user
 // would); prints its line and adds it to the totals.
-void RunOnce(ToolSession& tool, const std::wstring& package, PluggedDevices& devices, std::wstring& device,
+void RunOnce(ToolDriver& tool, const std::wstring& package, PluggedDevices& devices, std::wstring& device,
              const std::wstring& expected, const char* kind, int number, int of, Totals& totals) {
     if (!device.empty()) devices.Unplug(device);
     device = devices.Plug(L"--pid 0x110B --upgrade-ms 300");
     const ULONGLONG start = ::GetTickCount64();
-    SetFirmwarePath(tool, package);
-    Click(tool.dialog, IDC_START_WRITING);
-    std::wstring result;
-    const bool finished = WaitForResult(tool, 120000, &result);
+    tool.SetFirmwarePath(package);
+    MessageBoxInfo box;
+    const bool finished = tool.Click(IDC_START_WRITING) && tool.NextBox(&box, 120000);
+    const std::wstring result = box.text;
     const double seconds = static_cast<double>(::GetTickCount64() - start) / 1000.0;
 
     ListedDevice listed;
@@ -68,7 +69,7 @@ void RunOnce(ToolSession& tool, const std::wstring& package, PluggedDevices& dev
                        std::wstring(listed.sha256.begin(), listed.sha256.end()) == expected;
     const auto left = ListEntries(WorkspaceBase());
     PROCESS_MEMORY_COUNTERS_EX memory{};
-    const double mib = ReadMemory(tool, &memory) ? static_cast<double>(memory.WorkingSetSize) / (1 << 20) : 0;
+    const double mib = tool.ReadMemory(&memory) ? static_cast<double>(memory.WorkingSetSize) / (1 << 20) : 0;
 
     ++totals.runs;
     totals.successful += finished && result == L"Write successful";
@@ -117,15 +118,16 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     Totals totals;
-    ToolSession tool;
-    if (!StartTool(tool)) return 1;
-    for (int i = 1; i <= sameSession; ++i) RunOnce(tool, package, devices, device, expected, "same session", i, sameSession, totals);
-    CloseTool(tool);
+    const std::wstring exe = BinFolder() + L"Vandrel.exe";
+    std::unique_ptr<ToolDriver> tool = ToolDriver::StartReady(exe);
+    if (!tool) return 1;
+    for (int i = 1; i <= sameSession; ++i) RunOnce(*tool, package, devices, device, expected, "same session", i, sameSession, totals);
+    tool->CloseOrEnd(60000);
     for (int i = 1; i <= freshStarts; ++i) {
-        ToolSession fresh;
-        if (!StartTool(fresh)) return 1;
-        RunOnce(fresh, package, devices, device, expected, "fresh start", i, freshStarts, totals);
-        CloseTool(fresh);
+        std::unique_ptr<ToolDriver> fresh = ToolDriver::StartReady(exe);
+        if (!fresh) return 1;
+        RunOnce(*fresh, package, devices, device, expected, "fresh start", i, freshStarts, totals);
+        fresh->CloseOrEnd(60000);
     }
 
     const bool clean = totals.successful == totals.runs && totals.rightImage == totals.runs && totals.leftovers == 0;

@@ -1,11 +1,10 @@
-#include "tests/support/window_driver.h"
+#include "tool-driver/window_driver.h"
 
 #include <tlhelp32.h>
 
 #include "common/module_path.h"
-#include "resources/resource.h"
 
-namespace vandrel::test {
+namespace vandrel::driving {
 
 bool WaitFor(const std::function<bool()>& predicate, DWORD timeoutMs) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
@@ -94,23 +93,6 @@ bool IsShown(HWND window) { return (::GetWindowLongW(window, GWL_STYLE) & WS_VIS
 
 bool IsEnabled(HWND window) { return (::GetWindowLongW(window, GWL_STYLE) & WS_DISABLED) == 0; }
 
-HWND WaitForMainDialog(const Process& process, DWORD timeoutMs) {
-    HWND dialog = nullptr;
-    WaitFor(
-        [&] {
-            for (HWND w : TopLevelWindows(process.id())) {
-                // Shown only once WM_INITDIALOG has returned, with the driver installed and the library bound.
-                if (::GetDlgItem(w, IDC_START_WRITING) && IsShown(w) && WindowText(w).find(L" v") != std::wstring::npos) {
-                    dialog = w;
-                    return true;
-                }
-            }
-            return false;
-        },
-        timeoutMs);
-    return dialog;
-}
-
 std::vector<DWORD> ChildProcessIds(DWORD parent, const wchar_t* exe) {
     std::vector<DWORD> ids;
     UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -148,7 +130,16 @@ bool Minimise(HWND window) {
     return false;
 }
 
-void Click(HWND dialog, int id) {
+bool Click(HWND dialog, int id) {
+    const HWND control = ::GetDlgItem(dialog, id);
+    if (!control || !::IsWindowVisible(dialog) || !::IsWindowEnabled(dialog) || !::IsWindowVisible(control) ||
+        !::IsWindowEnabled(control))
+        return false;
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+    return true;
+}
+
+void SendCommand(HWND dialog, int id) {
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
@@ -167,4 +158,4 @@ std::vector<std::wstring> ListBoxLines(HWND list) {
     return lines;
 }
 
-}  // namespace vandrel::test
+}  // namespace vandrel::driving
