@@ -127,18 +127,19 @@ void CVandrelDlg::RegisterDeviceNotifications() {
 void CVandrelDlg::EnterState(RunState next) {
     state_ = next;
     const StateRules rules = RulesOf(next);
-    for (int id : {IDC_FIRMWARE_PATH, IDC_SELECT, IDC_OPEN}) ::EnableWindow(GetDlgItem(id), rules.runControls);
+    if (rules.maySessionEnd)
+        ::ShutdownBlockReasonDestroy(m_hWnd);
+    else
+        ::ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
+    ::EnableMenuItem(::GetSystemMenu(m_hWnd, FALSE), SC_CLOSE, MF_BYCOMMAND | (rules.mayClose ? MF_ENABLED : MF_GRAYED));
     if (rules.deviceButtons) {
         ShowDeviceStatusControls(m_hWnd, driverStatus_);
     } else {
         ::EnableWindow(GetDlgItem(IDC_START_WRITING), FALSE);
         ::EnableWindow(GetDlgItem(IDC_CONFIRM_VERSION), FALSE);
     }
-    ::EnableMenuItem(::GetSystemMenu(m_hWnd, FALSE), SC_CLOSE, MF_BYCOMMAND | (rules.mayClose ? MF_ENABLED : MF_GRAYED));
-    if (rules.maySessionEnd)
-        ::ShutdownBlockReasonDestroy(m_hWnd);
-    else
-        ::ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
+    // Select last: once it can be clicked, everything else of the new state is in place.
+    for (int id : {IDC_FIRMWARE_PATH, IDC_OPEN, IDC_SELECT}) ::EnableWindow(GetDlgItem(id), rules.runControls);
     // The cursor changes at once where it rests over the window, not only at the next mouse move.
     POINT at{};
     if (::GetCursorPos(&at)) {
@@ -162,9 +163,18 @@ bool CVandrelDlg::OnSetCursor() {
     return true;
 }
 
-void CVandrelDlg::AppendLine(const std::wstring& line) { messageList_.AddString(line); }
+void CVandrelDlg::AppendLine(const std::wstring& line) {
+    {
+        // Also from the worker: the lines of a run go into its history record too.
+        const std::lock_guard<std::mutex> lock(recordGuard_);
+        if (record_.open && !record_.resolved) record_.fields.lines.push_back(line);
+    }
+    messageList_.AddString(line);
+}
 
 int CVandrelDlg::ShowMessageBox(const std::wstring& text, const wchar_t* caption, UINT type) {
+    // The box that ends a write run or a version read is its result, as the user sees it.
+    ResolveRecord(text);
     return MessageBox(text.c_str(), caption, type);
 }
 
@@ -288,7 +298,11 @@ void CVandrelDlg::OnConfirmFirmwareVersion() {
     // The button is enabled in Idle alone; a command that reaches the dialog otherwise acts on nothing.
     if (state_ != RunState::Idle) return;
     EnterState(RunState::ReadingVersion);
-    ConfirmFirmwareVersion(binding_.get(), *this);
+    OpenRecord(L"version read");
+    uint16_t productId = 0;
+    ConfirmFirmwareVersion(binding_.get(), *this, &productId);
+    if (productId != 0) RecordDevice(productId);
+    FinishRecord();
     driverStatus_ = QueryDriverStatus();
     EnterState(RunState::Idle);
 }

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
+#include "app/history_record.h"
 #include "app/progress_display.h"
 #include "app/run_state.h"
 #include "common/dialog_output.h"
@@ -102,6 +104,18 @@ private:
     // The end of every write run, on the dialog's thread: back to idle, then the result box.
     void OnWriteEnded(WPARAM outcome);
 
+    // The write history (run_history.cpp): a record is opened by the click of a write run or a version
+    // read, filled as the run goes, ended with the text of the box that ends the run, and appended to
+    // Log\history.csv once that box has been answered.
+    void OpenRecord(const wchar_t* action);
+    // The box that ends the run or read: its text is the record's result.
+    void ResolveRecord(const std::wstring& boxText);
+    void FinishRecord();
+    // The device a write or read went to: its product id and, when the system names it, its instance.
+    void RecordDevice(uint16_t productId);
+    // The image chosen for the device: its name (in the package) and size.
+    void RecordImage(const std::wstring& name, uint64_t size);
+
     void SetTitleWithVersion();
     void BindUpgradeLibrary();
     void CreateProgressBar();
@@ -139,6 +153,16 @@ private:
         uint64_t bytes = 0;
     };
     ExpectedImage expectedImage_;
+    // The record of the write run or version read under way. Its lines also come from the worker, under
+    // recordGuard_; its other fields are set by one thread at a time (the worker's only while it runs).
+    struct RunRecord {
+        HistoryRecord fields;
+        ULONGLONG started = 0;
+        bool open = false;
+        bool resolved = false;
+    };
+    RunRecord record_;
+    std::mutex recordGuard_;
 };
 
 }  // namespace vandrel

@@ -11,6 +11,7 @@
 #include "app/messages.h"
 #include "common/background_work.h"
 #include "common/phase_marks.h"
+#include "common/sha256.h"
 #include "common/text.h"
 #include "driver/driver_status.h"
 #include "package/image_selection.h"
@@ -59,7 +60,9 @@ void CVandrelDlg::StartWriting() {
     // From the click on, the dialog answers its messages while it prepares; the state greys what would
     // otherwise start a second run, close the tool or end the session.
     EnterState(RunState::Preparing);
+    OpenRecord(L"write");
     if (!PrepareRun()) {
+        FinishRecord();
         EnterState(RunState::Idle);
         return;
     }
@@ -78,6 +81,10 @@ bool CVandrelDlg::PrepareRun() {
     // preparation, which takes longer; done before this returns, whatever the outcome.
     const BackgroundWork decoys([] { CreateDecoyImages(3, 1, 256, 1024); }, pump_);
     firmwarePath_ = CWnd(GetDlgItem(IDC_FIRMWARE_PATH)).GetWindowText();
+    {
+        const std::lock_guard<std::mutex> lock(recordGuard_);
+        record_.fields.firmwarePath = firmwarePath_;
+    }
     if (firmwarePath_.empty()) {
         ShowError(*this, IDS_SELECT_FIRMWARE, IDS_CAPTION_MESSAGE);
         return false;
@@ -115,6 +122,7 @@ bool CVandrelDlg::PrepareImage(std::wstring& image) {
     if (!package) {
         image = firmwarePath_;
         expectedImage_.bytes = QueryFileSize(image);
+        RecordImage(image.substr(image.find_last_of(L"\\/") + 1), expectedImage_.bytes);
     }
     // An empty image would be written and reported as a success, leaving the device without firmware.
     if (expectedImage_.bytes == 0) {
@@ -132,7 +140,10 @@ bool CVandrelDlg::PickedImageFitsTheDevices() {
         RefuseRun(LoadText(IDS_CONNECT_ONE_TRANSMITTER), IDS_CAPTION_ERROR);
         return false;
     }
-    if (products.size() == 1) targetProductId_ = products.front();
+    if (products.size() == 1) {
+        targetProductId_ = products.front();
+        RecordDevice(products.front());
+    }
     return true;
 }
 
@@ -154,6 +165,7 @@ bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
     // record decides, and the worker then finds nothing to write to.
     const int target = FindTargetDevice(devices.records, devices.count);
     targetProductId_ = devices.records[target >= 0 ? target : devices.count - 1].productId;
+    RecordDevice(*targetProductId_);
     const int hardwareVersion = HardwareVersionOf(*targetProductId_);
     std::vector<std::wstring> conflicting;
     switch (FindImageForHardwareVersion(GetRunFolder(false), L"*.img", hardwareVersion, image, &conflicting, pump_)) {
@@ -174,6 +186,7 @@ bool CVandrelDlg::ImageFromPackage(std::wstring& image) {
     const PackageEntry* entry = FindPackageEntry(listing, expectedImage_.name);
     if (entry) expectedImage_.listed = *entry;
     expectedImage_.bytes = entry ? entry->size : QueryFileSize(image);
+    RecordImage(expectedImage_.name, expectedImage_.bytes);
     return true;
 }
 
@@ -261,18 +274,34 @@ void CVandrelDlg::OnWriteEnded(WPARAM outcome) {
     EnterState(RunState::Idle);
     if (outcome == kWriteNotStarted) {
         ShowError(*this, IDS_WRITE_NOT_STARTED, IDS_CAPTION_ERROR);
-        return;
+    } else {
+        const bool written = outcome == kWriteSucceeded;
+        ShowMessageBox(LoadText(written ? IDS_WRITE_SUCCESSFUL : IDS_WRITE_FAILED),
+                       LoadText(IDS_CAPTION_MESSAGE).c_str(), written ? MB_ICONINFORMATION : MB_ICONERROR);
     }
-    const bool written = outcome == kWriteSucceeded;
-    ShowMessageBox(LoadText(written ? IDS_WRITE_SUCCESSFUL : IDS_WRITE_FAILED), LoadText(IDS_CAPTION_MESSAGE).c_str(),
-                   written ? MB_ICONINFORMATION : MB_ICONERROR);
+    FinishRecord();
 }
 
 bool CVandrelDlg::WriteRun() {
     // Before the device is written (which takes minutes): no decrypted image is left on disk but the
     // secure copy, should the power fail or the tool be ended meanwhile.
     EmptyFolderExcept(CurrentRunFolder(), secureImagePath_);
-    const bool written = WriteToTargetDevice();
+    // For the write history: the image as it goes to the device, hashed before the library may take the
+    // file for itself; the firmware file, which the library never opens, beside the device's write.
+    const std::wstring imageSha256 = Sha256OfFile(secureImagePath_);
+    std::wstring firmwareSha256;
+    uint64_t firmwareSize = 0;
+    bool written = false;
+    {
+        const BackgroundWork firmwareHash([&] { firmwareSha256 = Sha256OfFile(firmwarePath_, &firmwareSize); }, NoPump());
+        written = WriteToTargetDevice();
+    }
+    {
+        const std::lock_guard<std::mutex> lock(recordGuard_);
+        record_.fields.imageSha256 = imageSha256;
+        record_.fields.firmwareSha256 = firmwareSha256;
+        if (!firmwareSha256.empty()) record_.fields.firmwareSize = firmwareSize;
+    }
     CleanUpAfterRun();
     return written;
 }
@@ -294,6 +323,7 @@ bool CVandrelDlg::WriteToTargetDevice() {
         return false;
     }
     const uint32_t layer = devices.records[chosen].layer;
+    RecordDevice(devices.records[chosen].productId);
     binding_->SetFirmware(secureImagePath_);
     AppendLine(L"Download firmware...");
     PostMessage(kMsgStartProgress);

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <string>
 
-#include "standins/virtual-transmitter/sha256.h"
+#include "common/sha256.h"
 #include "tool-driver/tool_driver.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
@@ -40,7 +40,7 @@ std::string ImageFor(int version) {
 }
 
 std::wstring Sha256Of(const std::string& bytes) {
-    vandrel::standin::Sha256 hash;
+    vandrel::Sha256 hash;
     hash.Update(bytes.data(), bytes.size());
     return hash.FinishHex();
 }

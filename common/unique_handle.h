@@ -3,7 +3,6 @@
 
 #include <windows.h>
 #include <setupapi.h>
-#include <bcrypt.h>
 
 #include <utility>
 
@@ -102,18 +101,6 @@ struct HeapMemoryTraits {
     static void* Empty() noexcept { return nullptr; }
     static void Close(void* p) noexcept { ::HeapFree(::GetProcessHeap(), 0, p); }
 };
-// CNG algorithm providers and hash objects (both are plain pointers with null as "none").
-struct BCryptAlgorithmTraits {
-    using Type = BCRYPT_ALG_HANDLE;
-    static BCRYPT_ALG_HANDLE Empty() noexcept { return nullptr; }
-    static void Close(BCRYPT_ALG_HANDLE h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-struct BCryptHashTraits {
-    using Type = BCRYPT_HASH_HANDLE;
-    static BCRYPT_HASH_HANDLE Empty() noexcept { return nullptr; }
-    static void Close(BCRYPT_HASH_HANDLE h) noexcept { ::BCryptDestroyHash(h); }
-};
-
 // Views of file mappings.
 struct ViewTraits {
     using Type = void*;
@@ -132,8 +119,6 @@ using UniqueInf = Unique<InfTraits>;
 using UniqueLocal = Unique<LocalMemoryTraits>;
 using UniqueDeviceNotify = Unique<DeviceNotifyTraits>;
 using UniqueHeap = Unique<HeapMemoryTraits>;
-using UniqueBCryptAlgorithm = Unique<BCryptAlgorithmTraits>;
-using UniqueBCryptHash = Unique<BCryptHashTraits>;
 using UniqueView = Unique<ViewTraits>;
 
 // The two handles CreateProcessW hands back, owned from the moment the call returns.

@@ -4,11 +4,11 @@
 #include <setupapi.h>
 #include <shlwapi.h>
 
-#include <functional>
 #include <vector>
 
 #include "common/text.h"
 #include "common/unique_handle.h"
+#include "driver/present_devices.h"
 
 namespace vandrel {
 
@@ -16,26 +16,6 @@ namespace {
 
 constexpr DWORD kHardwareIdBytes = 8192;
 constexpr DWORD kServiceNameBytes = 512;
-
-// Reads a string property into a zero-filled buffer of `bytes`; the buffer carries two more zero
-// characters than the read may fill, so a property stored without its terminators still ends.
-bool ReadStringProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property, DWORD bytes,
-                        std::vector<wchar_t>& buffer) {
-    buffer.assign(bytes / sizeof(wchar_t) + 2, L'\0');
-    return ::SetupDiGetDeviceRegistryPropertyW(set, &device, property, nullptr,
-                                               reinterpret_cast<BYTE*>(buffer.data()), bytes, nullptr) != FALSE;
-}
-
-// Calls visit for every present device of every class until it answers true; false when the list
-// cannot be had or no device satisfied it.
-bool AnyPresentDevice(const std::function<bool(HDEVINFO, SP_DEVINFO_DATA&)>& visit) {
-    UniqueDevInfo set(::SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES));
-    if (!set) return false;
-    SP_DEVINFO_DATA device{sizeof device};
-    for (DWORD index = 0; ::SetupDiEnumDeviceInfo(set.get(), index, &device); ++index)
-        if (visit(set.get(), device)) return true;
-    return false;
-}
 
 }  // namespace
 

@@ -42,7 +42,7 @@ void ShowVersion(const BYTE* data, size_t size, DialogOutput& output) {
 
 }  // namespace
 
-void ConfirmFirmwareVersion(UpgradeLibrary* binding, DialogOutput& output) {
+void ConfirmFirmwareVersion(UpgradeLibrary* binding, DialogOutput& output, uint16_t* readProductId) {
     if (!binding || !binding->IsInitialized()) {
         // The message list is hidden: without the box the click would show nothing at all.
         Tell(output, IDS_NOT_LOADED_OR_INITIALIZED);
@@ -57,6 +57,7 @@ void ConfirmFirmwareVersion(UpgradeLibrary* binding, DialogOutput& output) {
     const int target = FindTargetDevice(devices.records, devices.count);
     const int index = target >= 0 ? target : 0;
     const DWORD layer = devices.records[index].layer;
+    if (readProductId) *readProductId = devices.records[index].productId;
     output.AppendLine(L"Reading custom data...");
 
     BYTE buffer[kVersionLength] = {};

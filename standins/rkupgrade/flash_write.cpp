@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/unique_handle.h"
-#include "standins/virtual-transmitter/sha256.h"
+#include "common/sha256.h"
 
 namespace vandrel::standin {
 

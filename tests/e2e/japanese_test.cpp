@@ -1,6 +1,7 @@
 // The real tool under a Japanese user interface (this program runs with LANG=ja_JP.UTF-8).
 #include <gtest/gtest.h>
 
+#include "tests/e2e/history_reader.h"
 #include "tests/e2e/tool_fixture.h"
 #include "version.h"  // the version the build gives the tool
 #include "tests/support/temp_dir.h"
@@ -35,6 +36,7 @@ TEST_F(JapaneseDialogTest, ResultAndEmptyPathMessagesAreJapaneseWhileTheOthersSt
     UnplugAllVirtualDevices();
     RockusbServiceGuard service;
     ASSERT_TRUE(service.Install());
+    const size_t recordsBefore = ReadHistory(HistoryPath()).size();
     ASSERT_TRUE(Start());
     PluggedDevices devices;
     ASSERT_FALSE(devices.Plug(L"--upgrade-ms 200").empty());
@@ -57,6 +59,17 @@ TEST_F(JapaneseDialogTest, ResultAndEmptyPathMessagesAreJapaneseWhileTheOthersSt
     EXPECT_EQ(L"Message", result.caption);
     EXPECT_EQ(L"書込成功", result.text);
     CloseAndExpectExit();
+
+    // The history keeps each result as the user read it, in Japanese, with its English code.
+    const std::vector<HistoryRow> records = ReadHistory(HistoryPath());
+    ASSERT_EQ(recordsBefore + 4, records.size());
+    EXPECT_EQ(L"ファームウェアデータを選択してください", records[recordsBefore].at(L"result"));
+    EXPECT_EQ(L"no-firmware-selected", records[recordsBefore].at(L"result code"));
+    EXPECT_EQ(L"unsupported-format", records[recordsBefore + 1].at(L"result code"));
+    EXPECT_EQ(L"empty-image", records[recordsBefore + 2].at(L"result code"));
+    EXPECT_EQ(L"書込成功", records.back().at(L"result"));
+    EXPECT_EQ(L"written", records.back().at(L"result code"));
+    EXPECT_EQ(L"fw.img", records.back().at(L"image"));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "standins/virtual-transmitter/sha256.h"
+#include "common/sha256.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ BOOL CALLBACK PrintDigest(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR) {
     HGLOBAL loaded = resource ? ::LoadResource(module, resource) : nullptr;
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
     if (!data) return TRUE;
-    vandrel::standin::Sha256 hash;
+    vandrel::Sha256 hash;
     hash.Update(data, ::SizeofResource(module, resource));
     std::printf("%u %ls\n", static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(name)), hash.FinishHex().c_str());
     return TRUE;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/sha256.h"
 #include "common/text.h"
 
 namespace vandrel {
@@ -20,6 +21,23 @@ TEST(Text, NameDigitsAreThirtyTwoUpperHexDigitsAndFresh) {
     ASSERT_EQ(32u, a.size());
     EXPECT_EQ(std::wstring::npos, a.find_first_not_of(L"0123456789ABCDEF"));
     EXPECT_NE(a, b);
+}
+
+TEST(Sha256Test, KnownDigests) {
+    const struct {
+        std::string bytes;
+        const wchar_t* digest;
+    } cases[] = {
+        {"", L"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {std::string(1000000, 'a'), L"cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& c : cases) {
+        Sha256 hash;
+        ASSERT_TRUE(hash.ok());
+        EXPECT_TRUE(hash.Update(c.bytes.data(), c.bytes.size()));
+        EXPECT_EQ(c.digest, hash.FinishHex()) << c.bytes.size();
+    }
 }
 
 }  // namespace
