@@ -9,6 +9,9 @@
 
 namespace vandrel {
 
+// The folder beside the executable that the upgrade library logs into and the history is kept in. The
+// user guide and support staff look there by this name.
+constexpr wchar_t kLogFolderName[] = L"Log\\";
 constexpr wchar_t kHistoryFileName[] = L"history.csv";
 
 // Appends record to logFolder's history.csv. When that file cannot be written (a read-only folder, a

@@ -7,7 +7,7 @@
 #include "common/module_path.h"
 #include "common/sha256.h"
 #include "driver/present_devices.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/file_facts.h"
 
 namespace vandrel {
 

@@ -86,12 +86,4 @@ BOOL CVandrelApp::InitInstance() {
     return FALSE;
 }
 
-bool CVandrelApp::OnCmdMsg(UINT id) {
-    if (id == ID_HELP) {
-        OnHelp();
-        return true;
-    }
-    return false;
-}
-
 }  // namespace vandrel

@@ -20,7 +20,6 @@ public:
     BOOL InitInstance() override;
     // 1 when the upgrade library could not be had, else 0.
     int ExitInstance() override { return exitCode_; }
-    bool OnCmdMsg(UINT id) override;
 
 private:
     int exitCode_ = 0;

@@ -5,6 +5,7 @@
 
 #include "app/device_status_view.h"
 #include "app/dialog_template.h"
+#include "app/history_log.h"
 #include "app/messages.h"
 #include "app/run_state.h"
 #include "app/window_title.h"
@@ -64,10 +65,13 @@ BOOL CVandrelDlg::OnInitDialog() {
     EnterState(RunState::Starting);
 
     moduleFolder_ = ExecutableFolder();
-    logFolder_ = moduleFolder_ + L"Log\\";
+    logFolder_ = moduleFolder_ + kLogFolderName;
     SetTitleWithVersion();
     CleanWorkspace(pump_);
-    // Without the driver no device can be reached: the dialog ends once its initialisation is done.
+    // Without the driver no device can be reached: the dialog ends once its initialisation is done, and
+    // without the close sequence. The driver tool has just failed, so asking it to take the driver out
+    // would fail alike, and no run has left anything behind; the driver package written for the
+    // pre-install stays in the workspace until the next start empties it.
     if (!PreInstallDriver(m_hWnd, *this, pump_)) {
         ShowMessageBox(LoadText(IDS_PREINSTALL_FAILED), LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
         EndDialog(IDCANCEL);

@@ -21,7 +21,7 @@
 #include "upgrade/target_device.h"
 #include "workspace/real_path.h"
 #include "workspace/decoys.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/file_facts.h"
 #include "workspace/housekeeping.h"
 #include "workspace/secure_delete.h"
 #include "workspace/secure_image.h"

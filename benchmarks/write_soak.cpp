@@ -23,6 +23,7 @@
 
 using namespace vandrel::test;
 using namespace vandrel::driving;
+using vandrel::kPackagePassword;
 
 namespace {
 

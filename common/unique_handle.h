@@ -4,9 +4,16 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <type_traits>
 #include <utility>
 
 namespace vandrel {
+
+// Traits that know more than one "none" value say so with IsValid; the others have Empty() only.
+template <class Traits, class = void>
+struct HasValidityTest : std::false_type {};
+template <class Traits>
+struct HasValidityTest<Traits, std::void_t<decltype(Traits::IsValid(Traits::Empty()))>> : std::true_type {};
 
 template <class Traits>
 class Unique {
@@ -24,11 +31,11 @@ public:
     ~Unique() { reset(); }
 
     T get() const noexcept { return h_; }
-    explicit operator bool() const noexcept { return h_ != Traits::Empty(); }
+    explicit operator bool() const noexcept { return Holds(h_); }
 
     // Closes the held value and takes h instead.
     void reset(T h = Traits::Empty()) noexcept {
-        if (h_ != Traits::Empty()) Traits::Close(h_);
+        if (Holds(h_)) Traits::Close(h_);
         h_ = h;
     }
     // Gives up ownership without closing.
@@ -40,12 +47,20 @@ public:
     }
 
 private:
+    static bool Holds(T h) noexcept {
+        if constexpr (HasValidityTest<Traits>::value) return Traits::IsValid(h);
+        else return h != Traits::Empty();
+    }
+
     T h_;
 };
 
+// Files, folders, pipes: CreateFileW fails with INVALID_HANDLE_VALUE, most other calls with null; neither
+// is closed.
 struct FileHandleTraits {
     using Type = HANDLE;
     static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
     static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
 };
 // Handles whose "none" value is null: processes, threads, mutexes, events, tokens.

@@ -14,7 +14,6 @@ namespace vandrel {
 
 namespace {
 
-constexpr wchar_t kDriverTool[] = L"driver_x64.exe";
 constexpr wchar_t kPreInstallParameters[] = L"/i \"rockusb.inf\"";
 constexpr wchar_t kPreUninstallParameters[] = L"/u \"VID_2207\" \"rockusb.inf\"";
 
@@ -32,7 +31,7 @@ bool HoldDriverPackageForRun(DialogOutput& output, PinnedFiles& pinned) {
     if (PinDriverPackage(pinned)) return true;
     if (g_extractor() && PinDriverPackage(pinned)) return true;
     const std::wstring base = GetWorkspaceBaseFolder();
-    if (base.empty() || !::PathFileExistsW((base + kDriverTool).c_str())) ShowMissingFileBox(output);
+    if (base.empty() || !::PathFileExistsW((base + kDriverToolName).c_str())) ShowMissingFileBox(output);
     return false;
 }
 
@@ -41,7 +40,7 @@ bool RunDriverStep(HWND owner, DialogOutput& output, MessagePump& pump, const wc
                    const wchar_t* succeeded, const wchar_t* failed) {
     PinnedFiles pinned;
     const bool ran = HoldDriverPackageForRun(output, pinned) &&
-                     RunWorkspaceToolElevated(owner, output, kDriverTool, parameters, kDriverToolWaitMs, pump);
+                     RunWorkspaceToolElevated(owner, output, kDriverToolName, parameters, kDriverToolWaitMs, pump);
     output.AppendLine(ran ? succeeded : failed);
     return ran;
 }

@@ -20,12 +20,7 @@ INT_PTR CDialog::DoModal() {
 void CDialog::EndDialog(int result) { ::EndDialog(m_hWnd, result); }
 
 BOOL CDialog::OnInitDialog() {
-    UpdateData(FALSE);
-    return TRUE;
-}
-
-BOOL CDialog::UpdateData(BOOL saveAndValidate) {
-    CDataExchange dx(this, saveAndValidate);
+    CDataExchange dx(this);
     DoDataExchange(&dx);
     return TRUE;
 }
@@ -67,9 +62,6 @@ bool CDialog::OnDefaultCommand(UINT id) {
     switch (id) {
     case IDOK: OnOK(); return true;
     case IDCANCEL: OnCancel(); return true;
-    default: {
-        CWinApp* app = AfxGetApp();
-        return app && app->OnCmdMsg(id);
-    }
+    default: return false;
     }
 }

@@ -3,11 +3,11 @@
 
 #include "framework/wnd.h"
 
+// The dialog whose controls DoDataExchange binds; the tool exchanges no values, only controls.
 class CDataExchange {
 public:
-    CDataExchange(CWnd* dialog, BOOL saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+    explicit CDataExchange(CWnd* dialog) : m_pDlgWnd(dialog) {}
     CWnd* m_pDlgWnd;
-    BOOL m_bSaveAndValidate;
 };
 
 // Binds a dialog control to a wrapper object.
@@ -25,8 +25,8 @@ protected:
     virtual BOOL OnInitDialog();
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
+    // Binds the controls; called once, from OnInitDialog.
     virtual void DoDataExchange(CDataExchange* pDX) {}
-    BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
     // The derived dialog's message table. Return true when the message is fully handled, with its
     // result in `result`; false passes it on to the framework's default handling.

@@ -7,9 +7,6 @@
 
 #include "framework/wnd.h"
 
-// The framework's help command.
-constexpr UINT ID_HELP = 0xE146;
-
 class CWinApp {
 public:
     CWinApp();
@@ -22,10 +19,6 @@ public:
     virtual int ExitInstance() { return 0; }
     // Runs the message loop for applications whose InitInstance returned TRUE.
     virtual int Run();
-    // The application's command handlers, reached by commands that no window handled.
-    virtual bool OnCmdMsg(UINT id) { return false; }
-    // The standard help handler; the tool ships no help content, so there is nothing to open.
-    void OnHelp() {}
 
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr;

@@ -6,7 +6,9 @@
 #include <cwchar>
 
 #include "common/text.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/file_content.h"
+#include "workspace/folder_walk.h"
+#include "workspace/path_form.h"
 
 namespace vandrel {
 

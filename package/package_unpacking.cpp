@@ -5,9 +5,10 @@
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "package/package_listing.h"
+#include "package/package_password.h"
 #include "resources/resource.h"
 #include "workspace/embedded_files.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/file_facts.h"
 #include "workspace/housekeeping.h"
 #include "workspace/secure_workspace.h"
 
@@ -16,8 +17,8 @@ namespace vandrel {
 namespace {
 
 // The extraction, and the package's technical listing in UTF-8, both with the built-in password.
-const wchar_t kExtractTemplate[] = L"\"%s\" x \"%s\" -ptamsin_harbor_unpacking -y -o\"%s\"";
-const wchar_t kListTemplate[] = L"\"%s\" l -slt -sccUTF-8 -ptamsin_harbor_unpacking \"%s\"";
+const wchar_t kExtractTemplate[] = L"\"%s\" x \"%s\" -p%s -y -o\"%s\"";
+const wchar_t kListTemplate[] = L"\"%s\" l -slt -sccUTF-8 -p%s \"%s\"";
 // Free space below this after a failed extraction means 7za ran out of it.
 constexpr ULONGLONG kNearlyFullBytes = 1024 * 1024;
 
@@ -77,11 +78,12 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::
     const std::wstring outputFolder = GetRunFolder(false);
     const ULONGLONG freeBefore = FreeBytesOn(outputFolder);
     UniqueHandle extraction = StartHidden(
-        Format(kExtractTemplate, extractor.c_str(), firmwarePath.c_str(), outputFolder.c_str()), outputFolder);
+        Format(kExtractTemplate, extractor.c_str(), firmwarePath.c_str(), kPackagePassword, outputFolder.c_str()),
+        outputFolder);
     // Side by side with the extraction, so that it costs next to no time: what the package says of itself.
     UniqueFile listed;
-    UniqueHandle lister =
-        StartHiddenCapturing(Format(kListTemplate, extractor.c_str(), firmwarePath.c_str()), outputFolder, listed);
+    UniqueHandle lister = StartHiddenCapturing(
+        Format(kListTemplate, extractor.c_str(), kPackagePassword, firmwarePath.c_str()), outputFolder, listed);
     pinned.reset();
     if (!extraction || !lister) {
         WaitForExitCode(extraction, pump);

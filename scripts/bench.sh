@@ -9,11 +9,14 @@
 # BENCH_LATENCY_MIB and BENCH_MEMORY_MIB change the sizes.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+choose_build
 announce_arch "benchmarking"
 
+bash "$repo/scripts/install-deps.sh"
+bash "$repo/scripts/build.sh" --target write-bench
 trap end_wine_session EXIT
-start_wine_session --target write-bench
+start_wine_session
 
-bench() { run_wine "$build_dir/bin/write-bench.exe" "$@" 2>/dev/null | tr -d '\r'; }
+bench() { run_wine "$build_dir/bin/write-bench.exe" "$@" | tr -d '\r'; }
 for mib in ${BENCH_LATENCY_MIB:-256}; do bench latency "$mib" "${BENCH_ROUNDS:-5}"; done
 for mib in ${BENCH_MEMORY_MIB:-16 512}; do bench memory "$mib"; done

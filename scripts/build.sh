@@ -4,6 +4,7 @@
 # (for example --target write-bench).
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+choose_build
 
 # configure_and_build DIR TOOLCHAIN [cmake --build arguments...]
 configure_and_build() {

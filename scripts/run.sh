@@ -4,6 +4,7 @@
 # drives the window itself, prints each step and saves screenshots.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+choose_build
 announce_arch "running"
 
 headless=no
@@ -13,6 +14,8 @@ cleanup() {
   transmitter service remove >/dev/null || true
   end_wine_session
 }
+bash "$repo/scripts/install-deps.sh"
+bash "$repo/scripts/build.sh"
 trap cleanup EXIT
 start_wine_session
 
@@ -28,10 +31,14 @@ for v in 0 1 2; do
   head -c $((3 * 1024 * 1024 + v * 4096)) /dev/urandom > "$demo/images/fw_V$v.img"
 done
 make_firmware_package "$demo/images" "$demo/demo-firmware.bin" fw_V0.img fw_V1.img fw_V2.img
-package=$(run_wine winepath.exe -w "$demo/demo-firmware.bin" 2>/dev/null | tr -d '\r')
+package=$(run_wine winepath.exe -w "$demo/demo-firmware.bin" | tr -d '\r')
 expected=$(sha256sum "$demo/images/fw_V1.img" | cut -d' ' -f1)
 echo "run: demo package $demo/demo-firmware.bin ($package)"
 
+# The transmitter is plugged in before the tool starts, on a machine that has the driver already: a
+# pre-install binds no device that is there already (on Windows as with the stand-in), so the service is
+# put in place first and the device is bound at once. screenshots.sh plugs its device once the tool
+# runs instead, which the tool's own pre-install serves.
 transmitter service install >/dev/null
 device=$(transmitter plug --pid 0x110B --version V1.0.0)
 echo "run: plugged a virtual transmitter (hardware version 1): $device"

@@ -4,6 +4,7 @@
 # back, against a virtual transmitter.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+choose_build
 announce_arch "taking screenshots with"
 
 unset DISPLAY  # always a private Xvfb: the pictures must not depend on the desktop they were taken on
@@ -11,8 +12,10 @@ cleanup() {
   transmitter unplug --all >/dev/null || true
   end_wine_session
 }
+bash "$repo/scripts/install-deps.sh"
+bash "$repo/scripts/build.sh" --target Vandrel virtual-transmitter vandrel-remote
 trap cleanup EXIT
-start_wine_session --target Vandrel virtual-transmitter vandrel-remote
+start_wine_session
 
 bin=$build_dir/bin
 images=$repo/docs/images

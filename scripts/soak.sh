@@ -4,10 +4,13 @@
 # left in the workspace and the tool's memory are checked. One line per run, then a summary.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+choose_build
 announce_arch "soaking"
 runs=${1:-100}
 
+bash "$repo/scripts/install-deps.sh"
+bash "$repo/scripts/build.sh" --target write-soak
 trap end_wine_session EXIT
-start_wine_session --target write-soak
+start_wine_session
 
-run_wine "$build_dir/bin/write-soak.exe" "$runs" 2>/dev/null | tr -d '\r'
+run_wine "$build_dir/bin/write-soak.exe" "$runs" | tr -d '\r'

@@ -4,8 +4,11 @@
 # Windows are opened on $DISPLAY when one is given, otherwise on a private Xvfb.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+choose_build
 announce_arch testing
 
+bash "$repo/scripts/install-deps.sh"
+bash "$repo/scripts/build.sh"
 trap end_wine_session EXIT
 start_wine_session
 

@@ -4,8 +4,9 @@
 
 #include "common/text.h"
 #include "resources/resource.h"
+#include "upgrade/library_copy.h"
 #include "upgrade/stale_library_copies.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/carried_file.h"
 #include "workspace/private_folder.h"
 #include "workspace/secure_delete.h"
 
@@ -18,6 +19,9 @@ std::wstring g_path;
 
 void UnloadAtExit() { UnloadUpgradeLibrary(); }
 
+constexpr DWORD kLibraryCopyAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
 }  // namespace
 
 std::wstring MakePrivateTempFolder() {
@@ -25,27 +29,21 @@ std::wstring MakePrivateTempFolder() {
     ::GetTempPathW(MAX_PATH + 1, temp);
     // The pid in the name lets a later start tell the copies of processes that have ended (see
     // stale_library_copies.h); the ticks keep two folders of one process apart.
-    const std::wstring folder = Format(L"%sYourApp-%lu-%llu", temp, ::GetCurrentProcessId(), ::GetTickCount64());
+    const std::wstring folder = Format(L"%s%s%lu-%llu", temp, kLibraryCopyFolderPrefix, ::GetCurrentProcessId(), ::GetTickCount64());
     // The library is loaded into an elevated process: it must come from a folder nobody else prepared,
     // and that nobody without elevation can write into, from the moment it exists.
     if (!CreatePrivateFolder(folder, FolderLabel::kHighNoWriteUp)) return {};
     return folder;
 }
 
-UniqueFile WriteResourceAndHold(int id, const std::wstring& path) {
-    ResourceBytes bytes;
-    if (!LoadRcData(::GetModuleHandleW(nullptr), id, bytes)) return UniqueFile();
-    return WriteNewFileAndHold(path, bytes,
-                               FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-}
-
 bool LoadUpgradeLibrary(LibraryLoadFailure* failure) {
     if (g_module) return true;
     RemoveStaleLibraryCopies();
     const std::wstring folder = MakePrivateTempFolder();
-    const std::wstring path = folder + L"\\RKUpgrade.dll";
+    const std::wstring path = folder + L"\\" + kLibraryFileName;
     // Held from its first byte until it is loaded: what is loaded is exactly what the tool carries.
-    UniqueFile held = folder.empty() ? UniqueFile() : WriteResourceAndHold(IDR_RKUPGRADE_DLL, path);
+    UniqueFile held = folder.empty() ? UniqueFile() : WriteResourceToNewFileAndHold(::GetModuleHandleW(nullptr), IDR_RKUPGRADE_DLL, path,
+                                                             kLibraryCopyAttributes);
     if (!held) {
         if (failure) *failure = {LibraryLoadFailure::kExtraction, path, 0};
         return false;

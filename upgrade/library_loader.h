@@ -6,8 +6,6 @@
 
 #include <string>
 
-#include "common/unique_handle.h"
-
 namespace vandrel {
 
 // Why the copy could not be had: written out (extraction), or loaded from where it was written.
@@ -31,8 +29,5 @@ void UnloadUpgradeLibrary();
 // from its creation; empty when the folder could not be created by this call (an existing folder is
 // never reused: someone else may have filled it).
 std::wstring MakePrivateTempFolder();
-// Writes RT_RCDATA resource id of the executable to path (a new file) and hands it back held: nobody can
-// change, replace or delete it while the handle lives, and it holds exactly the resource. Empty on failure.
-UniqueFile WriteResourceAndHold(int id, const std::wstring& path);
 
 }  // namespace vandrel

@@ -6,19 +6,19 @@
 #include <string>
 
 #include "common/unique_handle.h"
-#include "workspace/file_toolkit.h"
+#include "upgrade/library_copy.h"
+#include "workspace/folder_walk.h"
+#include "workspace/path_form.h"
 #include "workspace/secure_delete.h"
 
 namespace vandrel {
 
 namespace {
 
-constexpr wchar_t kPrefix[] = L"YourApp-";
-
 // The process id in "YourApp-<pid>-<ticks>", or 0 when the name has another form.
 DWORD ProcessIdOf(const wchar_t* name) {
-    const size_t prefixLength = wcslen(kPrefix);
-    if (wcsncmp(name, kPrefix, prefixLength) != 0) return 0;
+    const size_t prefixLength = wcslen(kLibraryCopyFolderPrefix);
+    if (wcsncmp(name, kLibraryCopyFolderPrefix, prefixLength) != 0) return 0;
     wchar_t* end = nullptr;
     const unsigned long pid = wcstoul(name + prefixLength, &end, 10);
     if (end == name + prefixLength || *end != L'-' || end[1] == L'\0') return 0;
@@ -40,7 +40,7 @@ bool OwnerStillRuns(DWORD pid, const FILETIME& folderMade) {
 }
 
 void RemoveCopyFolder(const std::wstring& folder) {
-    const std::wstring copy = folder + L"\\RKUpgrade.dll";
+    const std::wstring copy = folder + L"\\" + kLibraryFileName;
     ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteOrScheduleAtReboot(copy, 0);  // one attempt: nothing holds the copy of an ended process
     ::RemoveDirectoryW(folder.c_str());  // fails, and the folder stays, when it holds anything else
@@ -51,7 +51,7 @@ void RemoveCopyFolder(const std::wstring& folder) {
 void RemoveStaleLibraryCopies() {
     wchar_t temp[MAX_PATH + 1] = {};
     if (!::GetTempPathW(MAX_PATH + 1, temp)) return;
-    const std::wstring pattern = std::wstring(kPrefix) + L"*";
+    const std::wstring pattern = std::wstring(kLibraryCopyFolderPrefix) + L"*";
     ForEachEntry(
         temp,
         [&](const WIN32_FIND_DATAW& entry) {

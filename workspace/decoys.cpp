@@ -5,7 +5,7 @@
 #include "common/system_library.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/file_content.h"
 #include "workspace/private_folder.h"
 #include "workspace/secure_delete.h"
 #include "workspace/secure_workspace.h"

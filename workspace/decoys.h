@@ -16,7 +16,8 @@ namespace vandrel {
 void CreateDecoyImages(unsigned folderCount, unsigned filesPerFolder, uint32_t minKiB, uint32_t maxKiB,
                        MessagePump& pump = NoPump());
 
-// Writes kib KiB of random bytes at the file pointer and flushes; true when all were written.
+// Writes kib KiB of random bytes at the file pointer (not flushed: a decoy is never read back); true when
+// all were written.
 // kib * 1024 must fit in 32 bits.
 bool FillFileWithRandom(HANDLE file, uint32_t kib);
 

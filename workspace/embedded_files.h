@@ -11,6 +11,13 @@
 
 namespace vandrel {
 
+// The extractor's name in the workspace base folder. Earlier versions left it there under this name, and
+// the exit clean-up deletes it by this name.
+constexpr wchar_t kBuiltIn7zaName[] = L"7za.exe";
+// The driver-install console tool's name: the vendor's own, shown to the user in the elevation prompt,
+// and the name it is started by.
+constexpr wchar_t kDriverToolName[] = L"driver_x64.exe";
+
 // Writes DIFxAPI.dll, driver_x64.exe, rockusb.cat, rockusb.inf and rockusb.sys (IDR_DIFXAPI_DLL to
 // IDR_ROCKUSB_SYS) into the workspace base folder; true when all five are there, written now or left from before.
 bool ExtractDriverPackage();
@@ -26,9 +33,5 @@ using PinnedFiles = std::vector<UniqueFile>;
 bool PinDriverPackage(PinnedFiles& pinned);
 // Holds 7za.exe at path, checked to be exactly IDR_7ZA_EXE; empty when it is not.
 UniqueFile PinBuiltIn7za(const std::wstring& path);
-
-// Writes RT_RCDATA resource id of module to target (hidden); true when the target holds exactly the
-// resource afterwards (a target that already does is left untouched).
-bool WriteResourceToFile(HMODULE module, int id, const std::wstring& target);
 
 }  // namespace vandrel

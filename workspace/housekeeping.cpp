@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include "common/text.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/embedded_files.h"
+#include "workspace/file_facts.h"
+#include "workspace/folder_walk.h"
+#include "workspace/path_form.h"
 #include "workspace/real_path.h"
 #include "workspace/secure_delete.h"
 #include "workspace/secure_workspace.h"
@@ -76,7 +79,7 @@ void ExitCleanup(const std::wstring& secureImagePath, MessagePump& pump) {
     CleanWorkspace(pump);
     if (IsInRunFolder(secureImagePath)) DeleteOrScheduleAtReboot(secureImagePath, kDeleteBudgetMs, pump);
 
-    const std::wstring sevenZip = GetWorkspaceBaseFolder() + L"7za.exe";
+    const std::wstring sevenZip = GetWorkspaceBaseFolder() + kBuiltIn7zaName;
     if (IsExistingFile(sevenZip)) DeleteOrScheduleAtReboot(sevenZip, kDeleteBudgetMs, pump);
 
     RemoveFolderIfEmpty(CurrentRunFolder());

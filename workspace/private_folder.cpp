@@ -1,6 +1,6 @@
 #include "workspace/private_folder.h"
 
-#include "workspace/file_toolkit.h"
+#include "workspace/path_form.h"
 #include "workspace/integrity_label.h"
 #include "workspace/owner_only_acl.h"
 

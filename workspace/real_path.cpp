@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "common/unique_handle.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/path_form.h"
 
 namespace vandrel {
 

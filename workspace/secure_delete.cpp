@@ -1,7 +1,7 @@
 #include "workspace/secure_delete.h"
 
 #include "common/unique_handle.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/path_form.h"
 #include "workspace/real_path.h"
 #include "workspace/secure_workspace.h"
 

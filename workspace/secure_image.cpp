@@ -2,7 +2,8 @@
 
 #include "common/crc32.h"
 #include "common/phase_marks.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/file_content.h"
+#include "workspace/path_form.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel {

@@ -8,7 +8,7 @@
 
 #include "common/text.h"
 #include "common/unique_handle.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/path_form.h"
 #include "workspace/owner_only_acl.h"
 #include "workspace/private_folder.h"
 #include "workspace/real_path.h"
@@ -104,6 +104,8 @@ UniqueFile TakeBaseFolder(const std::wstring& folder, std::wstring& realBase) {
     if (!HasTrustedOwner(held.get())) return UniqueFile();
     // Made by someone else before (an earlier version of the tool, or the user): shut it now.
     if (!made) HardenFolder(folder);
+    // The carried tools and driver files written here are encrypted for this user where EFS is available.
+    ::EncryptFileW(folder.c_str());
     return held;
 }
 

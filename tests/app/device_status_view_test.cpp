@@ -6,7 +6,7 @@
 
 #include "app/device_status_view.h"
 #include "resources/resource.h"
-#include "tests/driver/driver_test_support.h"
+#include "tests/support/status_window.h"
 
 namespace vandrel::test {
 namespace {

@@ -1,4 +1,4 @@
-// Helpers for the driver tests: a recording dialog output, a window with the dialog's status controls,
+// Helpers for the driver tests: a recording dialog output, the dialog's status controls,
 // the stand-in driver files, device property edits and the environment that steers driver_x64.exe.
 #pragma once
 
@@ -9,31 +9,10 @@
 
 #include "tests/support/recording_output.h"
 #include "tests/support/scoped_environment.h"
+#include "tests/support/status_window.h"
 #include "tests/workspace/workspace_test_support.h"
 
 namespace vandrel::test {
-
-// A hidden top-level window holding what the status display touches: the Start Writing and Confirming
-// FW version buttons, the two hints (all enabled and visible at first, as in the dialog template) and
-// the message list.
-class StatusWindow {
-public:
-    StatusWindow();
-    ~StatusWindow();
-    StatusWindow(const StatusWindow&) = delete;
-    StatusWindow& operator=(const StatusWindow&) = delete;
-
-    HWND get() const { return window_; }
-    HWND item(int id) const { return ::GetDlgItem(window_, id); }
-    // Own visibility (WS_VISIBLE) and enabled state, independent of the hidden parent.
-    bool Visible(int id) const;
-    bool Enabled(int id) const;
-    std::vector<std::wstring> Lines() const;
-    int Selection() const;
-
-private:
-    HWND window_ = nullptr;
-};
 
 // ${CMAKE_BINARY_DIR}/x64/bin: driver_x64.exe, DIFxAPI.dll and the rockusb package.
 std::wstring X64BinFolder();

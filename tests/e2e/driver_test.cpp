@@ -77,8 +77,22 @@ TEST_F(DriverTest, AFailedPreInstallIsShownBeforeTheToolEnds) {
     EXPECT_EQ(L"Error", box.caption);
     EXPECT_EQ(L"[Driver] Pre-install failed or timed out.", box.text);
     DWORD exitCode = 99;
+    const DWORD pid = tool_->id();
     ASSERT_TRUE(tool_->WaitForExit(15000, &exitCode)) << "the dialog ends after a failed pre-install";
     EXPECT_EQ(0u, exitCode);
+
+    // Without its close sequence: the driver package written for the pre-install stays (the next start
+    // empties the workspace); nothing of a run was made, and the library's private copy went at exit.
+    std::vector<std::wstring> left = ListEntries(WorkspaceBase());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"DIFxAPI.dll", L"driver_x64.exe", L"rockusb.cat", L"rockusb.inf",
+                                         L"rockusb.sys"}),
+              left);
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring copyFolder = L"YourApp-" + std::to_wstring(pid) + L"-";
+    for (const std::wstring& name : ListEntries(temp))
+        EXPECT_NE(0u, name.find(copyFolder)) << "the library copy's folder stayed";
 }
 
 TEST_F(DriverTest, AFailedUninstallKeepsTheToolOpenAndTheNextCloseTriesAgain) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "common/scope_exit.h"
+#include "package/package_password.h"
 #include "tests/e2e/history_reader.h"
 #include "tests/e2e/write_run_fixture.h"
 #include "tests/workspace/workspace_test_support.h"
@@ -60,7 +61,7 @@ TEST_F(HistoryTest, ASuccessfulWriteNamesTheFirmwareTheImageAndTheDevice) {
                                                               << std::string(row.at(L"time").begin(), row.at(L"time").end());
     EXPECT_FALSE(row.at(L"tool version").empty());
     for (const auto& [column, value] : row)
-        EXPECT_EQ(std::wstring::npos, value.find(L"tamsin_harbor")) << "the password never goes into the record";
+        EXPECT_EQ(std::wstring::npos, value.find(kPackagePassword)) << "the password never goes into the record";
 }
 
 struct OutcomeCase {

@@ -7,14 +7,14 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_transmitter_client.h"
 #include "tests/workspace/workspace_test_support.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/path_form.h"
 
 namespace vandrel::test {
 namespace {
 
-using WorkspaceTest = ToolTest;
+using ToolWorkspace = ToolTest;
 
-TEST_F(WorkspaceTest, StartEmptiesTheWorkspaceAndCloseLeavesItEmpty) {
+TEST_F(ToolWorkspace, StartEmptiesTheWorkspaceAndCloseLeavesItEmpty) {
     const std::wstring base = WorkspaceBase();
     ::CreateDirectoryW(base.c_str(), nullptr);
     ::CreateDirectoryW((base + L"leftover").c_str(), nullptr);
@@ -39,7 +39,7 @@ TEST_F(WorkspaceTest, StartEmptiesTheWorkspaceAndCloseLeavesItEmpty) {
 // files it wants destroyed: a large one (housekeeping shortens large files before deleting them), one in
 // a subfolder, and one that is a second name of a file elsewhere. The tool works in a folder beside it,
 // writes the device, closes, and leaves every one of them as it was.
-TEST_F(WorkspaceTest, ABaseFolderThatIsALinkIsNeitherEmptiedNorUsed) {
+TEST_F(ToolWorkspace, ABaseFolderThatIsALinkIsNeitherEmptiedNorUsed) {
     const SavedWorkspace saved;
     ASSERT_TRUE(saved.moved());
     ForgetWorkspaceBaseFolder();

@@ -5,7 +5,7 @@
 #include "common/unique_handle.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/driving.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/folder_walk.h"
 
 namespace vandrel::test {
 

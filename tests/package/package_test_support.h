@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "package/package_password.h"
 #include "tests/support/recording_output.h"
 
 namespace vandrel::test {
-
-const wchar_t kPackagePassword[] = L"tamsin_harbor_unpacking";
 
 // Relative path (backslashes; folders are made as needed) to content.
 using FileTree = std::map<std::wstring, std::string>;

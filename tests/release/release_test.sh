@@ -116,7 +116,7 @@ else
     fail "osslsigncode accepts the signed program with one byte changed"
   fi
 
-  digests=$("${wine_command[@]}" "$bin/resource-digests.exe" "$dist/Vandrel.exe" 2>/dev/null | tr -d '\r')
+  digests=$("${wine_command[@]}" "$bin/resource-digests.exe" "$dist/Vandrel.exe" | tr -d '\r')
   release_text=$(cat "$dist/RELEASE.txt")
   for entry in "${carried[@]}"; do
     IFS=: read -r id name file <<<"$entry"

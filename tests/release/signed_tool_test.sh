@@ -10,6 +10,7 @@ set -euo pipefail
 build=$1
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 source "$(dirname "$0")/../../scripts/env.sh"
+choose_build
 build_dir=$build  # transmitter and window_remote drive this build's programs
 work=$(mktemp -d)
 tool= device=
@@ -41,7 +42,7 @@ verified=$(osslsigncode verify -CAfile "$work/ca/ca.pem" -in "$work/Vandrel.exe"
 mkdir -p "$work/images"
 for v in 0 1 2; do head -c $((1024 * 1024 + v * 4096)) /dev/urandom > "$work/images/fw_V$v.img"; done
 make_firmware_package "$work/images" "$work/firmware.bin" fw_V0.img fw_V1.img fw_V2.img
-package=$(run_wine winepath.exe -w "$work/firmware.bin" 2>/dev/null | tr -d '\r')
+package=$(run_wine winepath.exe -w "$work/firmware.bin" | tr -d '\r')
 expected=$(sha256sum "$work/images/fw_V1.img" | cut -d' ' -f1)
 
 # As scripts/run.sh does: the service entry first, so that the device is bound when it is plugged.

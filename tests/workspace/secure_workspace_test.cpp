@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/text.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/path_form.h"
 #include "workspace/housekeeping.h"
 #include "tests/support/temp_dir.h"
 #include "tests/workspace/workspace_test_support.h"

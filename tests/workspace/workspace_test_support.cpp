@@ -5,7 +5,8 @@
 #include "common/text.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/driving.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/folder_walk.h"
+#include "workspace/path_form.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel::test {

@@ -9,7 +9,8 @@
 #include "tests/support/temp_dir.h"
 #include "tests/workspace/workspace_test_support.h"
 #include "workspace/embedded_files.h"
-#include "workspace/file_toolkit.h"
+#include "workspace/carried_file.h"
+#include "workspace/file_facts.h"
 
 namespace vandrel::test {
 namespace {
@@ -180,7 +181,7 @@ TEST_F(WriteResourceToFileTest, TargetIsLeftAloneOnlyWhenItIsTheResourceAlready)
         const std::string before = ReadFileBytes(target);
         const DWORD attributesBefore = AttributesOf(target);
 
-        const bool result = WriteResourceToFile(Self(), IDR_ROCKUSB_CAT, target);
+        const bool result = WriteResourceToFile(Self(), IDR_ROCKUSB_CAT, target, FILE_ATTRIBUTE_HIDDEN);
 
         ExpectOutcome(c, target, resource, before, attributesBefore, result);
         MakeWritable(target);
@@ -189,7 +190,7 @@ TEST_F(WriteResourceToFileTest, TargetIsLeftAloneOnlyWhenItIsTheResourceAlready)
 
 TEST_F(WriteResourceToFileTest, ResourceOfOneMoreThanABlockIsWrittenWhole) {
     const std::wstring target = dir_ / L"driver_x64.exe";
-    ASSERT_TRUE(WriteResourceToFile(Self(), IDR_DRIVER_X64_EXE, target));
+    ASSERT_TRUE(WriteResourceToFile(Self(), IDR_DRIVER_X64_EXE, target, FILE_ATTRIBUTE_HIDDEN));
     const std::string written = ReadFileBytes(target);
     ASSERT_EQ(65537u, written.size());
     EXPECT_TRUE(written == TestFileContent(IDR_DRIVER_X64_EXE));
@@ -199,13 +200,48 @@ TEST_F(WriteResourceToFileTest, ResourceOfOneMoreThanABlockIsWrittenWhole) {
 TEST_F(WriteResourceToFileTest, MissingResourceFailsAndTouchesNothing) {
     const std::wstring existing = dir_ / L"existing";
     Plant(existing, "old content");
-    EXPECT_FALSE(WriteResourceToFile(Self(), 4242, existing));
+    EXPECT_FALSE(WriteResourceToFile(Self(), 4242, existing, FILE_ATTRIBUTE_HIDDEN));
     EXPECT_EQ("old content", ReadFileBytes(existing));
     EXPECT_TRUE(SameTime(kOldTime, WriteTimeOf(existing)));
 
     const std::wstring missing = dir_ / L"missing";
-    EXPECT_FALSE(WriteResourceToFile(Self(), 4242, missing));
+    EXPECT_FALSE(WriteResourceToFile(Self(), 4242, missing, FILE_ATTRIBUTE_HIDDEN));
     EXPECT_FALSE(FileExists(missing));
+}
+
+// Between a carried file's writing and its use (the library copy's loading), nobody may swap it or change
+// a byte of it.
+TEST(NewCarriedFile, IsWrittenExactlyAndHeldAgainstChangeAndDeletion) {
+    TempDir folder;
+    const std::wstring target = folder / L"blob.bin";
+    {
+        const UniqueFile held = WriteResourceToNewFileAndHold(Self(), IDR_ROCKUSB_CAT, target, FILE_ATTRIBUTE_HIDDEN);
+        ASSERT_TRUE(held);
+        EXPECT_EQ(TestFileContent(IDR_ROCKUSB_CAT), ReadFileBytes(target)) << "others may still read it";
+        const UniqueFile writer(::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                              FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_FALSE(writer);
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ::GetLastError());
+        EXPECT_FALSE(::DeleteFileW(target.c_str()));
+        EXPECT_FALSE(::MoveFileW(target.c_str(), (folder / L"swapped.bin").c_str()));
+        const UniqueFile asTheLoaderOpensIt(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_EXECUTE,
+                                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                                          0, nullptr));
+        EXPECT_TRUE(asTheLoaderOpensIt) << "the loader can still open it, error " << ::GetLastError();
+    }
+    EXPECT_TRUE(::DeleteFileW(target.c_str())) << "let go with the handle";
+}
+
+TEST(NewCarriedFile, FailsForAMissingResourceAnUnwritablePathOrAFileThatIsThere) {
+    TempDir folder;
+    const DWORD hidden = FILE_ATTRIBUTE_HIDDEN;
+    EXPECT_FALSE(WriteResourceToNewFileAndHold(Self(), 4242, folder / L"missing.bin", hidden));
+    EXPECT_FALSE(FileExists(folder / L"missing.bin"));
+    EXPECT_FALSE(WriteResourceToNewFileAndHold(Self(), IDR_ROCKUSB_CAT, folder / L"no\\such\\folder\\blob.bin", hidden));
+    ASSERT_TRUE(WriteFileBytes(folder / L"planted.bin", "planted"));
+    EXPECT_FALSE(WriteResourceToNewFileAndHold(Self(), IDR_ROCKUSB_CAT, folder / L"planted.bin", hidden))
+        << "never written over";
+    EXPECT_EQ("planted", ReadFileBytes(folder / L"planted.bin"));
 }
 
 TEST(QueryFileSize, IsTheSizeOrAllOnes) {

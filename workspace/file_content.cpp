@@ -1,22 +1,12 @@
-#include "workspace/file_toolkit.h"
+#include "workspace/file_content.h"
 
 #include <cstring>
 #include <vector>
 
-namespace vandrel {
+#include "workspace/file_facts.h"
+#include "workspace/path_form.h"
 
-bool LoadRcData(HMODULE module, int id, ResourceBytes& bytes) {
-    HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
-    if (!resource) return false;
-    const DWORD size = ::SizeofResource(module, resource);
-    HGLOBAL loaded = ::LoadResource(module, resource);
-    if (!loaded) return false;
-    const void* data = ::LockResource(loaded);
-    if (!data || size == 0) return false;
-    bytes.data = data;
-    bytes.size = size;
-    return true;
-}
+namespace vandrel {
 
 namespace {
 
@@ -90,67 +80,6 @@ bool HaveSameContents(const std::wstring& a, const std::wstring& b, MessagePump&
         if (std::memcmp(x.data(), y.data(), readX) != 0) return false;
         pump.Pump();  // large images: the dialog keeps answering
     }
-}
-
-uint64_t FreeBytesOn(const std::wstring& folder) {
-    ULARGE_INTEGER available{};
-    return ::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) ? available.QuadPart : ~uint64_t{0};
-}
-
-uint64_t QueryFileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(ExtendedPath(path).c_str(), GetFileExInfoStandard, &data)) return ~uint64_t{0};
-    return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-}
-
-bool IsExistingFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(ExtendedPath(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring ExtendedPath(const std::wstring& path) {
-    if (path.size() < 3 || path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0) return path;
-    const bool drive = path[1] == L':' && path[2] == L'\\';
-    const bool unc = path[0] == L'\\' && path[1] == L'\\';
-    if (!drive && !unc) return path;
-    std::vector<wchar_t> full(path.size() + MAX_PATH);
-    DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length >= full.size()) {
-        full.resize(length + 1);
-        length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    }
-    if (length == 0 || length >= full.size()) return path;
-    const std::wstring normalised(full.data(), length);
-    if (normalised.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + normalised.substr(2);
-    return L"\\\\?\\" + normalised;
-}
-
-std::wstring WithTrailingBackslash(std::wstring folder) {
-    // Without it, "C:\dir*" would list the parent's entries that begin with "dir".
-    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
-
-std::wstring WithoutTrailingBackslash(std::wstring folder) {
-    if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-    return folder;
-}
-
-void ForEachEntry(const std::wstring& folder, const std::function<void(const WIN32_FIND_DATAW& entry)>& visit,
-                  const wchar_t* pattern) {
-    if (folder.empty()) return;  // the pattern alone would list the current directory
-    WIN32_FIND_DATAW entry{};
-    UniqueFind find(::FindFirstFileW((ExtendedPath(WithTrailingBackslash(folder)) + pattern).c_str(), &entry));
-    if (!find) return;
-    do {
-        if (std::wcscmp(entry.cFileName, L".") != 0 && std::wcscmp(entry.cFileName, L"..") != 0) visit(entry);
-    } while (::FindNextFileW(find.get(), &entry));
-}
-
-bool IsFolderEntry(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
-
-bool IsLinkEntry(const WIN32_FIND_DATAW& entry) {
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 }  // namespace vandrel

@@ -39,38 +39,6 @@ TEST(PrivateTempFolder, NeverHandsOutAFolderThatAlreadyExisted) {
     EXPECT_GT(refused, 0) << "200 calls should meet the same tick at least once";
 }
 
-// Between the copy's writing and its loading, nobody may swap it or change a byte of it.
-TEST(ResourceBlob, IsWrittenExactlyAndHeldAgainstChangeAndDeletion) {
-    test::TempDir folder;
-    const std::wstring target = folder / L"blob.bin";
-    {
-        const UniqueFile held = WriteResourceAndHold(901, target);
-        ASSERT_TRUE(held);
-        EXPECT_EQ(std::string("library bytes\n"), test::ReadFileBytes(target)) << "others may still read it";
-        const UniqueFile writer(::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                              FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
-        EXPECT_FALSE(writer);
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ::GetLastError());
-        EXPECT_FALSE(::DeleteFileW(target.c_str()));
-        EXPECT_FALSE(::MoveFileW(target.c_str(), (folder / L"swapped.bin").c_str()));
-        const UniqueFile asTheLoaderOpensIt(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_EXECUTE,
-                                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                                          0, nullptr));
-        EXPECT_TRUE(asTheLoaderOpensIt) << "the loader can still open it, error " << ::GetLastError();
-    }
-    EXPECT_TRUE(::DeleteFileW(target.c_str())) << "let go with the handle";
-}
-
-TEST(ResourceBlob, FailsForAMissingResourceAnUnwritablePathOrAFileThatIsThere) {
-    test::TempDir folder;
-    EXPECT_FALSE(WriteResourceAndHold(999, folder / L"missing.bin"));
-    EXPECT_FALSE(test::FileExists(folder / L"missing.bin"));
-    EXPECT_FALSE(WriteResourceAndHold(901, folder / L"no\\such\\folder\\blob.bin"));
-    ASSERT_TRUE(test::WriteFileBytes(folder / L"planted.bin", "planted"));
-    EXPECT_FALSE(WriteResourceAndHold(901, folder / L"planted.bin")) << "never written over";
-    EXPECT_EQ("planted", test::ReadFileBytes(folder / L"planted.bin"));
-}
-
 TEST(StaleLibraryCopies, OnlyThoseOfProcessesThatNoLongerRunAreRemoved) {
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
