@@ -63,6 +63,7 @@ void CVandrelDlg::StartWriting() {
         EnterState(RunState::Idle);
         return;
     }
+    MarkPhase(kPhasePrepared);
     messageList_.ResetContent();
     EnterState(RunState::Writing);
     StartWorker();
@@ -73,10 +74,11 @@ bool CVandrelDlg::PrepareRun() {
     CleanWorkspace(pump_);
     MarkPhase(kPhaseHousekeepingDone);
     GetRunFolder(true);
+    MarkPhase(kPhaseRunFolderMade);
     // Three look-alike images of random bytes beside each run, 256 KiB to 1 MiB each, so that the run
     // folder is not the only place in the workspace that holds a firmware-like file. Made beside the
     // preparation, which takes longer; done before this returns, whatever the outcome.
-    const BackgroundWork decoys([] { CreateDecoyImages(3, 1, 256, 1024); }, pump_);
+    const BackgroundWork decoys([] { CreateDecoyImages(3, 1, 256, 1024); MarkPhase(kPhaseDecoysDone); }, pump_);
     firmwarePath_ = CWnd(GetDlgItem(IDC_FIRMWARE_PATH)).GetWindowText();
     if (firmwarePath_.empty()) {
         ShowError(*this, IDS_SELECT_FIRMWARE, IDS_CAPTION_MESSAGE);
@@ -92,7 +94,6 @@ bool CVandrelDlg::PrepareRun() {
     }
     std::wstring image;
     const bool prepared = PrepareImage(image) && MakeSecureCopy(image);
-    MarkPhase(kPhaseDecoysDone);
     return prepared;
 }
 
@@ -256,6 +257,7 @@ UINT __cdecl CVandrelDlg::WriteThreadProc(LPVOID param) {
 }
 
 void CVandrelDlg::OnWriteEnded(WPARAM outcome) {
+    MarkPhase(kPhaseRunEnded);
     // The write itself makes the device come and go: the buttons follow it as it is now.
     driverStatus_ = QueryDriverStatus();
     EnterState(RunState::Idle);
@@ -272,6 +274,7 @@ bool CVandrelDlg::WriteRun() {
     // Before the device is written (which takes minutes): no decrypted image is left on disk but the
     // secure copy, should the power fail or the tool be ended meanwhile.
     EmptyFolderExcept(CurrentRunFolder(), secureImagePath_);
+    MarkPhase(kPhaseUnpackedDeleted);
     const bool written = WriteToTargetDevice();
     CleanUpAfterRun();
     return written;
