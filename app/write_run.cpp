@@ -276,6 +276,7 @@ bool CVandrelDlg::WriteRun() {
     EmptyFolderExcept(CurrentRunFolder(), secureImagePath_);
     MarkPhase(kPhaseUnpackedDeleted);
     const bool written = WriteToTargetDevice();
+    MarkPhase(kPhaseDeviceWritten);
     CleanUpAfterRun();
     return written;
 }

@@ -289,7 +289,7 @@ constexpr int StepEnding(Phase end) {
 constexpr int kExtractionStep = StepEnding(kPhaseUnpacked), kCopyStep = StepEnding(kPhaseCopied);
 
 // Marks every run must have stamped anew, besides the steps': those beside the dialog's thread.
-const Phase kMarksBeside[] = {kPhaseDecoysDone, kPhaseUnpackedDeleted, kPhaseRunEnded};
+const Phase kMarksBeside[] = {kPhaseDecoysDone, kPhaseUnpackedDeleted, kPhaseDeviceWritten, kPhaseRunEnded};
 
 // One write run as the tool's marks and the answer watch saw it.
 struct ToolRun {
@@ -321,7 +321,8 @@ std::vector<Span> Timeline(const ToolRun& run) {
         spans.push_back({kSteps[step].name, run.marks[run.StepStart(step)], run.marks[kSteps[step].end]});
     spans.push_back({"worker: deletion of the unpacked images", run.marks[kPhaseWorkerStarted],
                      run.marks[kPhaseUnpackedDeleted]});
-    spans.push_back({"worker: device write and clean-up", run.marks[kPhaseUnpackedDeleted], run.marks[kPhaseRunEnded]});
+    spans.push_back({"worker: device write", run.marks[kPhaseUnpackedDeleted], run.marks[kPhaseDeviceWritten]});
+    spans.push_back({"worker: clean-up after the write", run.marks[kPhaseDeviceWritten], run.marks[kPhaseRunEnded]});
     spans.push_back({"run's end: driver status, result box", run.marks[kPhaseRunEnded], run.boxSeen});
     return spans;
 }
@@ -330,20 +331,25 @@ int64_t Overlap(int64_t from, int64_t to, const AnswerWatch::Wait& wait) {
     return std::max<int64_t>(0, std::min(to, wait.answered) - std::max(from, wait.asked));
 }
 
-// The phase a wait for an answer fell in: the one it overlaps most, and the decoys when they were being
-// made meanwhile on their own thread.
+// The phase a wait for an answer fell in: the one it overlaps most, how far into it the wait began, and
+// the decoys when they were being made meanwhile on their own thread.
 std::string PhaseOf(const ToolRun& run, const AnswerWatch::Wait& wait) {
-    std::string phase = "outside the marks";
+    const Span* found = nullptr;
     int64_t most = 0;
-    for (const Span& span : Timeline(run)) {
+    const std::vector<Span> timeline = Timeline(run);
+    for (const Span& span : timeline) {
         const int64_t overlap = Overlap(span.from, span.to, wait);
         if (overlap > most) {
             most = overlap;
-            phase = span.name;
+            found = &span;
         }
     }
-    if (Overlap(run.marks[kPhaseRunFolderMade], run.marks[kPhaseDecoysDone], wait) > 0)
-        phase += " (decoys being made beside it)";
+    if (!found) return "outside the marks";
+    char phase[160];
+    std::snprintf(phase, sizeof phase, "%s, asked %.2f s into it%s", found->name,
+                  Seconds(found->from, std::max(found->from, wait.asked)),
+                  Overlap(run.marks[kPhaseRunFolderMade], run.marks[kPhaseDecoysDone], wait) > 0
+                      ? ", decoys being made beside it" : "");
     return phase;
 }
 

@@ -29,6 +29,7 @@ enum Phase : uint32_t {
     // Beside the dialog's thread.
     kPhaseDecoysDone,          // on the decoys' own thread
     kPhaseUnpackedDeleted,     // on the worker: every unpacked file but the secure copy is gone
+    kPhaseDeviceWritten,       // on the worker: the library's write has returned; the clean-up follows
     kPhaseRunEnded,            // the dialog's thread has the worker's outcome
     // The close.
     kPhaseCloseRequested,
