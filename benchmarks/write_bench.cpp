@@ -24,8 +24,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <map>
 #include <mutex>
+#include <string>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -331,12 +332,10 @@ int64_t Overlap(int64_t from, int64_t to, const AnswerWatch::Wait& wait) {
     return std::max<int64_t>(0, std::min(to, wait.answered) - std::max(from, wait.asked));
 }
 
-// The phase a wait for an answer fell in: the one it overlaps most, how far into it the wait began, and
-// the decoys when they were being made meanwhile on their own thread.
-std::string PhaseOf(const ToolRun& run, const AnswerWatch::Wait& wait) {
+// The span of the timeline a wait overlaps most; null when it overlaps none.
+const Span* SpanOf(const std::vector<Span>& timeline, const AnswerWatch::Wait& wait) {
     const Span* found = nullptr;
     int64_t most = 0;
-    const std::vector<Span> timeline = Timeline(run);
     for (const Span& span : timeline) {
         const int64_t overlap = Overlap(span.from, span.to, wait);
         if (overlap > most) {
@@ -344,6 +343,14 @@ std::string PhaseOf(const ToolRun& run, const AnswerWatch::Wait& wait) {
             found = &span;
         }
     }
+    return found;
+}
+
+// The phase a wait for an answer fell in: the one it overlaps most, how far into it the wait began, and
+// the decoys when they were being made meanwhile on their own thread.
+std::string PhaseOf(const ToolRun& run, const AnswerWatch::Wait& wait) {
+    const std::vector<Span> timeline = Timeline(run);
+    const Span* found = SpanOf(timeline, wait);
     if (!found) return "outside the marks";
     char phase[160];
     std::snprintf(phase, sizeof phase, "%s, asked %.2f s into it%s", found->name,
@@ -468,7 +475,16 @@ int Latency(uint32_t mib, int rounds) {
     ToolDriver& tool = *started;
     // Plugged now: the close of the warm-up took the driver from every device then present.
     PluggedDevices devices;
-    if (devices.Plug(L"--upgrade-ms 200").empty()) return 1;
+    std::wstring device = devices.Plug(L"--upgrade-ms 200");
+    // Every write goes to a transmitter plugged for it. The stand-in keeps what a device was written in a
+    // flash file that it makes anew over the last one, and freeing the last 256 MiB at once stalled Wine,
+    // and with it the dialog, for some 80 ms in the middle of the device write; a real transmitter has no
+    // such file. The unplug deletes the old file before the disk is let settle.
+    const auto plugFresh = [&] {
+        devices.Unplug(device);
+        device = devices.Plug(L"--upgrade-ms 200");
+        return !device.empty();
+    };
 
     // One round of each side that is not counted: the first runs after the package was made meet a disk
     // and caches in another state than every later one.
@@ -476,7 +492,7 @@ int Latency(uint32_t mib, int rounds) {
         RawWork unused;
         ToolRun unusedRun;
         SettleDisk();
-        if (!MeasureRawWork(package, unused)) return 1;
+        if (!MeasureRawWork(package, unused) || !plugFresh()) return 1;
         SettleDisk();
         if (!MeasureToolRun(tool, *marks, package, unusedRun)) return 1;
     }
@@ -487,6 +503,7 @@ int Latency(uint32_t mib, int rounds) {
     std::vector<double> crc(rounds);
     for (int round = 0; round < rounds; ++round) {
         const bool rawFirst = round % 2 == 0;
+        if (!plugFresh()) return 1;
         SettleDisk();
         crc[round] = CrcSeconds(mib);
         if (rawFirst && !MeasureRawWork(package, raw[round])) return 1;
@@ -545,10 +562,23 @@ int Latency(uint32_t mib, int rounds) {
     std::printf("      longest per round:");
     for (const ToolRun& run : runs) std::printf(" %.0f ms (%s);", Milliseconds(LongestWait(run)), PhaseOf(run, LongestWait(run)).c_str());
     std::printf("\n");
-    for (int i = 0; i < rounds; ++i)
-        for (const AnswerWatch::Wait& wait : runs[i].waits)
-            if (Milliseconds(wait) >= kAnswerGoalMs && !(i == longestRound && wait.asked == longest.asked))
-                std::printf("      also %.0f ms in round %d, in \"%s\"\n", Milliseconds(wait), i + 1, PhaseOf(runs[i], wait).c_str());
+    // Every wait past the goal, by the phase it fell in: how often, and the longest.
+    std::map<std::string, std::pair<int, double>> late;
+    for (const ToolRun& run : runs) {
+        const std::vector<Span> timeline = Timeline(run);
+        for (const AnswerWatch::Wait& wait : run.waits) {
+            if (Milliseconds(wait) < kAnswerGoalMs) continue;
+            const Span* span = SpanOf(timeline, wait);
+            auto& [count, most] = late[span ? span->name : "outside the marks"];
+            ++count;
+            most = std::max(most, Milliseconds(wait));
+        }
+    }
+    if (!late.empty()) {
+        std::printf("      every wait of %.0f ms or more, by phase:", kAnswerGoalMs);
+        for (const auto& [phase, seen] : late) std::printf(" %s %d (longest %.0f ms);", phase.c_str(), seen.first, seen.second);
+        std::printf("\n");
+    }
 
     // 2. What the tool adds to the raw work: every step but 7za's extraction, the copy and its flush. Both
     // sides of a round see the same disk, but a busy host moves each by tenths of a second; this does not.
