@@ -66,6 +66,7 @@ void CVandrelDlg::StartWriting() {
         EnterState(RunState::Idle);
         return;
     }
+    MarkPhase(kPhasePrepared);
     messageList_.ResetContent();
     EnterState(RunState::Writing);
     StartWorker();
@@ -76,10 +77,11 @@ bool CVandrelDlg::PrepareRun() {
     CleanWorkspace(pump_);
     MarkPhase(kPhaseHousekeepingDone);
     GetRunFolder(true);
+    MarkPhase(kPhaseRunFolderMade);
     // Three look-alike images of random bytes beside each run, 256 KiB to 1 MiB each, so that the run
     // folder is not the only place in the workspace that holds a firmware-like file. Made beside the
     // preparation, which takes longer; done before this returns, whatever the outcome.
-    const BackgroundWork decoys([] { CreateDecoyImages(3, 1, 256, 1024); }, pump_);
+    const BackgroundWork decoys([] { CreateDecoyImages(3, 1, 256, 1024); MarkPhase(kPhaseDecoysDone); }, pump_);
     firmwarePath_ = CWnd(GetDlgItem(IDC_FIRMWARE_PATH)).GetWindowText();
     {
         const std::lock_guard<std::mutex> lock(recordGuard_);
@@ -99,7 +101,6 @@ bool CVandrelDlg::PrepareRun() {
     }
     std::wstring image;
     const bool prepared = PrepareImage(image) && MakeSecureCopy(image);
-    MarkPhase(kPhaseDecoysDone);
     return prepared;
 }
 
@@ -269,6 +270,7 @@ UINT __cdecl CVandrelDlg::WriteThreadProc(LPVOID param) {
 }
 
 void CVandrelDlg::OnWriteEnded(WPARAM outcome) {
+    MarkPhase(kPhaseRunEnded);
     // The write itself makes the device come and go: the buttons follow it as it is now.
     driverStatus_ = QueryDriverStatus();
     EnterState(RunState::Idle);
@@ -286,6 +288,7 @@ bool CVandrelDlg::WriteRun() {
     // Before the device is written (which takes minutes): no decrypted image is left on disk but the
     // secure copy, should the power fail or the tool be ended meanwhile.
     EmptyFolderExcept(CurrentRunFolder(), secureImagePath_);
+    MarkPhase(kPhaseUnpackedDeleted);
     // For the write history: the image as it goes to the device, hashed before the library may take the
     // file for itself; the firmware file, which the library never opens, beside the device's write.
     const std::wstring imageSha256 = Sha256OfFile(secureImagePath_);
@@ -295,6 +298,7 @@ bool CVandrelDlg::WriteRun() {
     {
         const BackgroundWork firmwareHash([&] { firmwareSha256 = Sha256OfFile(firmwarePath_, &firmwareSize); }, NoPump());
         written = WriteToTargetDevice();
+        MarkPhase(kPhaseDeviceWritten);
     }
     {
         const std::lock_guard<std::mutex> lock(recordGuard_);

@@ -12,18 +12,26 @@ namespace vandrel {
 
 enum Phase : uint32_t {
     kPhaseFirstStatus,         // start-up done: the first "[Status]" line is shown
+    // The write run on the dialog's thread, from the click to the worker, in the order it happens.
     kPhaseClick,               // Start Writing clicked
     kPhaseHousekeepingDone,
-    kPhaseDecoysDone,
+    kPhaseRunFolderMade,       // the run folder exists; the decoys are started beside what follows
     kPhaseSevenZipWritten,     // 7za.exe written out and checked
-    kPhaseUnpacked,            // 7za has ended
+    kPhaseUnpacked,            // the extraction has ended
+    kPhaseListed,              // the listing, run beside the extraction, has ended too
     kPhaseScanned,
     kPhaseImageChosen,
     kPhaseCopyStarted,         // the secure image file exists
     kPhaseCopied,              // every block copied, before the flush
     kPhaseFlushed,
-    kPhaseUnpackedDeleted,     // the unpacked image is gone
+    kPhasePrepared,            // the preparation is over, the decoys joined
     kPhaseWorkerStarted,       // the write run's worker runs
+    // Beside the dialog's thread.
+    kPhaseDecoysDone,          // on the decoys' own thread
+    kPhaseUnpackedDeleted,     // on the worker: every unpacked file but the secure copy is gone
+    kPhaseDeviceWritten,       // on the worker: the library's write has returned; the clean-up follows
+    kPhaseRunEnded,            // the dialog's thread has the worker's outcome
+    // The close.
     kPhaseCloseRequested,
     kPhaseDriverRemovalStarted,
     kPhaseDriverRemovalEnded,

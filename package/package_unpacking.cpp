@@ -98,6 +98,7 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::
     const DWORD exitCode = WaitForExitCode(extraction, pump);
     MarkPhase(kPhaseUnpacked);
     const DWORD listExitCode = WaitForExitCode(lister, pump);
+    MarkPhase(kPhaseListed);
     const std::vector<PackageEntry> entries =
         listExitCode == 0 ? ParsePackageListing(listingText.Take()) : std::vector<PackageEntry>();
     if (exitCode != 0) {
