@@ -1,5 +1,6 @@
 #include "package/package_unpacking.h"
 
+#include "common/background_work.h"
 #include "common/hidden_process.h"
 #include "common/phase_marks.h"
 #include "common/text.h"
@@ -77,13 +78,22 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::
 
     const std::wstring outputFolder = GetRunFolder(false);
     const ULONGLONG freeBefore = FreeBytesOn(outputFolder);
-    UniqueHandle extraction = StartHidden(
-        Format(kExtractTemplate, extractor.c_str(), firmwarePath.c_str(), kPackagePassword, outputFolder.c_str()),
-        outputFolder);
-    // Side by side with the extraction, so that it costs next to no time: what the package says of itself.
+    UniqueHandle extraction;
+    UniqueHandle lister;
     UniqueFile listed;
-    UniqueHandle lister = StartHiddenCapturing(
-        Format(kListTemplate, extractor.c_str(), kPackagePassword, firmwarePath.c_str()), outputFolder, listed);
+    {
+        // Starting a process takes tens of milliseconds (more while security software looks at it): the
+        // starts are made beside the dialog's thread, which answers meanwhile.
+        const BackgroundWork starts([&] {
+            extraction = StartHidden(Format(kExtractTemplate, extractor.c_str(), firmwarePath.c_str(),
+                                            kPackagePassword, outputFolder.c_str()),
+                                     outputFolder);
+            // Side by side with the extraction, so that it costs next to no time: what the package says of
+            // itself.
+            lister = StartHiddenCapturing(
+                Format(kListTemplate, extractor.c_str(), kPackagePassword, firmwarePath.c_str()), outputFolder, listed);
+        }, pump);
+    }
     pinned.reset();
     if (!extraction || !lister) {
         WaitForExitCode(extraction, pump);
