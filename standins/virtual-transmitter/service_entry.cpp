@@ -10,6 +10,8 @@ namespace vandrel::standin {
 
 namespace {
 
+constexpr DWORD kMarkedForDeletionWaitMs = 5000;
+
 bool Failed(std::wstring& error, const wchar_t* what, DWORD code) {
     error = Format(L"%s failed (error %lu)", what, code);
     return false;
@@ -20,13 +22,21 @@ bool Failed(std::wstring& error, const wchar_t* what, DWORD code) {
 bool InstallRockusbService(std::wstring& error) {
     UniqueService manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager) return Failed(error, L"OpenSCManagerW", ::GetLastError());
-    UniqueService service(::CreateServiceW(manager.get(), kRockusbService, kRockusbService, SERVICE_ALL_ACCESS,
-                                           SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                                           L"\\SystemRoot\\system32\\drivers\\rockusb.sys", nullptr, nullptr,
-                                           nullptr, nullptr, nullptr));
-    if (service) return true;
-    const DWORD code = ::GetLastError();
-    return code == ERROR_SERVICE_EXISTS || Failed(error, L"CreateServiceW", code);
+    // A service just deleted stays marked for deletion until the last handle to it is closed, which the
+    // service manager may do a moment after its holder has ended: wait for that, within reason.
+    const ULONGLONG deadline = ::GetTickCount64() + kMarkedForDeletionWaitMs;
+    for (;;) {
+        UniqueService service(::CreateServiceW(manager.get(), kRockusbService, kRockusbService,
+                                               SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
+                                               SERVICE_ERROR_NORMAL, L"\\SystemRoot\\system32\\drivers\\rockusb.sys",
+                                               nullptr, nullptr, nullptr, nullptr, nullptr));
+        if (service) return true;
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_SERVICE_EXISTS) return true;
+        if (code != ERROR_SERVICE_MARKED_FOR_DELETE || ::GetTickCount64() >= deadline)
+            return Failed(error, L"CreateServiceW", code);
+        ::Sleep(50);
+    }
 }
 
 bool RemoveRockusbService(std::wstring& error) {

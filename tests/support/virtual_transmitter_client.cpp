@@ -3,6 +3,7 @@
 
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cwctype>
 
@@ -200,7 +201,9 @@ RockusbServiceGuard::~RockusbServiceGuard() {
 
 bool RockusbServiceGuard::Install() {
     const ProcessRun run = RunTransmitter(L"service install");
-    return run.finished && run.exitCode == 0;
+    if (run.finished && run.exitCode == 0) return true;
+    std::fprintf(stderr, "virtual-transmitter service install failed: %s\n", run.err.c_str());
+    return false;
 }
 
 bool RockusbServiceGuard::Remove() {
