@@ -158,7 +158,10 @@ std::wstring PlugVirtualDevice(const std::wstring& options) {
 
 bool UnplugVirtualDevice(const std::wstring& instanceId) {
     const ProcessRun run = RunTransmitter(L"unplug \"" + instanceId + L"\"");
-    return run.finished && run.exitCode == 0;
+    if (run.finished && run.exitCode == 0) return true;
+    std::fprintf(stderr, "virtual-transmitter unplug %s: %s (exit code %lu)\n", run.finished ? "failed" : "did not end",
+                 run.err.c_str(), static_cast<unsigned long>(run.exitCode));
+    return false;
 }
 
 bool UnplugAllVirtualDevices() {
