@@ -35,12 +35,8 @@ protected:
 };
 
 TEST_F(RunStateTest, EveryClickActsOrMeetsAGreyedControl) {
-    TempDir content;
-    ASSERT_TRUE(WriteTree(content.path(), {{L"fw_V0.img", ImageBytes('0', 64 << 20)},
-                                           {L"fw_V1.img", ImageBytes('1', 64 << 20)},
-                                           {L"fw_V2.img", ImageBytes('2', 64 << 20)}}));
-    const std::wstring package = folder_ / L"large.bin";
-    ASSERT_EQ(0, MakePackage(content.path(), package, kPackagePassword, L"-mx0"));
+    const std::wstring package = MakeLargePackage(folder_, 64 << 20);
+    ASSERT_FALSE(package.empty());
     ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 3000").empty());
     // The driver tool waits while this file exists: it holds the close sequence for the test.
     const std::wstring hold = flags_ / L"hold-the-driver-step";

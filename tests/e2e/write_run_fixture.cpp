@@ -10,6 +10,16 @@ std::string ImageBytes(char tag, size_t size) {
     return bytes;
 }
 
+std::wstring MakeLargePackage(const TempDir& folder, size_t imageBytes) {
+    TempDir content;
+    if (!WriteTree(content.path(), {{L"fw_V0.img", ImageBytes('0', imageBytes)},
+                                    {L"fw_V1.img", ImageBytes('1', imageBytes)},
+                                    {L"fw_V2.img", ImageBytes('2', imageBytes)}}))
+        return {};
+    const std::wstring package = folder / L"large.bin";
+    return MakePackage(content.path(), package, kPackagePassword, L"-mx0") == 0 ? package : std::wstring();
+}
+
 std::vector<std::wstring> UnpackedImagesLeft(const std::wstring& folder) {
     std::vector<std::wstring> found;
     for (const std::wstring& name : ListEntries(folder)) {

@@ -16,6 +16,10 @@ namespace vandrel::test {
 // Distinct image contents per hardware version, a few blocks long.
 std::string ImageBytes(char tag, size_t size = 200000);
 
+// A stored (uncompressed) package large.bin in folder with three images fw_V0..2.img of imageBytes
+// each, so that its unpacking takes long enough to act on meanwhile; empty when it cannot be made.
+std::wstring MakeLargePackage(const TempDir& folder, size_t imageBytes);
+
 // Images of a package anywhere below folder (the decoys and the secure copy are named fw_ and hex digits).
 std::vector<std::wstring> UnpackedImagesLeft(const std::wstring& folder = WorkspaceBase());
 

@@ -130,12 +130,8 @@ TEST_F(WriteRunTest, AnImageTaggedV10IsNotTakenForVersionOne) {
 }
 
 TEST_F(WriteRunTest, TheDialogAnswersDuringALongUnpackingAndRefusesToEndMeanwhile) {
-    TempDir content;
-    ASSERT_TRUE(WriteTree(content.path(), {{L"fw_V0.img", ImageBytes('0', 96 << 20)},
-                                           {L"fw_V1.img", ImageBytes('1', 96 << 20)},
-                                           {L"fw_V2.img", ImageBytes('2', 96 << 20)}}));
-    const std::wstring package = folder_ / L"large.bin";
-    ASSERT_EQ(0, MakePackage(content.path(), package, kPackagePassword, L"-mx0"));
+    const std::wstring package = MakeLargePackage(folder_, 96 << 20);
+    ASSERT_FALSE(package.empty());
     ASSERT_TRUE(Start());
     ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 300").empty());
     SetFirmwarePath(package);
