@@ -100,8 +100,7 @@ bool CVandrelDlg::PrepareRun() {
         return false;
     }
     std::wstring image;
-    const bool prepared = PrepareImage(image) && MakeSecureCopy(image);
-    return prepared;
+    return PrepareImage(image) && MakeSecureCopy(image);
 }
 
 bool CVandrelDlg::PrepareImage(std::wstring& image) {

@@ -14,7 +14,6 @@ namespace vandrel {
 
 namespace {
 
-constexpr DWORD kHardwareIdBytes = 8192;
 constexpr DWORD kServiceNameBytes = 512;
 
 }  // namespace

@@ -9,7 +9,6 @@ namespace vandrel {
 
 namespace {
 
-constexpr DWORD kHardwareIdBytes = 8192;
 // MAX_DEVICE_ID_LEN (cfgmgr32.h) and its terminator.
 constexpr DWORD kInstanceIdChars = 201;
 

@@ -11,6 +11,9 @@
 
 namespace vandrel {
 
+// The bytes of a device's hardware-id list that are read; a longer list is passed over.
+constexpr DWORD kHardwareIdBytes = 8192;
+
 // Reads a string property into a zero-filled buffer of `bytes`; the buffer carries two more zero
 // characters than the read may fill, so a property stored without its terminators still ends.
 bool ReadStringProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property, DWORD bytes,
