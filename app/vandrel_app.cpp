@@ -28,6 +28,32 @@ void RaiseRunningInstance() {
     ::BringWindowToTop(running);
 }
 
+// Whether the running instance shows itself: its dialog exists (with or without the version in its title
+// yet, hidden while it initialises) or it has said it is ready.
+bool RunningInstanceAnswers(HANDLE ready) {
+    if (ready && ::WaitForSingleObject(ready, 0) == WAIT_OBJECT_0) return true;
+    return ::FindWindowW(nullptr, RunningInstanceTitle().c_str()) ||
+           ::FindWindowW(nullptr, CVandrelDlg::TemplateCaption().c_str());
+}
+
+// A second start: raises the running instance once it is ready, and true; false when, after a few
+// seconds, nothing answers to the mutex (another program made it).
+bool WaitForRunningInstance(HANDLE ready) {
+    const ULONGLONG started = ::GetTickCount64();
+    while (!RunningInstanceAnswers(ready)) {
+        if (::GetTickCount64() - started >= kInstanceLookMs) return false;
+        ::Sleep(100);
+    }
+    if (ready) ::WaitForSingleObject(ready, kReadyWaitMs);
+    RaiseRunningInstance();
+    return true;
+}
+
+void ShowInstanceLockHeld() {
+    ::MessageBoxW(nullptr, Format(LoadText(IDS_INSTANCE_LOCK_HELD).c_str(), kSingletonMutexName).c_str(),
+                  LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
+}
+
 // Why the upgrade library could not be had, in traditional Chinese whatever the user's language.
 void ShowLibraryFailure(const LibraryLoadFailure& failure) {
     const std::wstring text =
@@ -57,8 +83,10 @@ BOOL CVandrelApp::InitInstance() {
     UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, kReadyEventName));
     UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kSingletonMutexName));
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
-        if (ready) ::WaitForSingleObject(ready.get(), kReadyWaitMs);
-        RaiseRunningInstance();
+        if (!WaitForRunningInstance(ready.get())) {
+            ShowInstanceLockHeld();
+            exitCode_ = 1;
+        }
         return FALSE;
     }
     // Left set by an instance that ended while a second start still held the event.

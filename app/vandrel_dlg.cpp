@@ -9,6 +9,7 @@
 #include "app/messages.h"
 #include "app/run_state.h"
 #include "app/window_title.h"
+#include "common/hidden_process.h"
 #include "common/module_path.h"
 #include "common/phase_marks.h"
 #include "common/text.h"
@@ -72,7 +73,7 @@ BOOL CVandrelDlg::OnInitDialog() {
     // without the close sequence. The driver tool has just failed, so asking it to take the driver out
     // would fail alike, and no run has left anything behind; the driver package written for the
     // pre-install stays in the workspace until the next start empties it.
-    if (!PreInstallDriver(m_hWnd, *this, pump_)) {
+    if (!PreInstallDriver(*this, pump_)) {
         ShowMessageBox(LoadText(IDS_PREINSTALL_FAILED), LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
         EndDialog(IDCANCEL);
     }
@@ -256,7 +257,7 @@ void CVandrelDlg::RequestClose() {
 bool CVandrelDlg::RunCloseSequence(DialogOutput& output, bool mayRefuse) {
     deviceNotification_.reset();
     MarkPhase(kPhaseDriverRemovalStarted);
-    const bool removed = PreUninstallDriver(m_hWnd, output, pump_);
+    const bool removed = PreUninstallDriver(output, pump_);
     MarkPhase(kPhaseDriverRemovalEnded);
     if (!removed && mayRefuse) {
         if (!closeRefused_) {
@@ -282,9 +283,18 @@ void CVandrelDlg::OnDeviceChange(UINT eventCode) {
 }
 
 void CVandrelDlg::OnEndSession(bool ending) {
-    // A session that ends under a run was refused (WM_QUERYENDSESSION); if it ends all the same, the run
-    // is left alone. Otherwise the driver and the workspace must not stay behind.
-    if (!ending || state_ != RunState::Idle) return;
+    // While starting, nothing of a run is on disk yet.
+    if (!ending || state_ == RunState::Starting) return;
+    if (state_ != RunState::Idle) {
+        // The session ends under a run or a close after all (the refusal of WM_QUERYENDSESSION was
+        // overridden), and the process may be ended any moment: no decrypted firmware may stay on disk.
+        // 7za is stopped, and every file of the workspace goes now or at the next restart; the run itself
+        // is cut short with the process.
+        EndHelpersNow();
+        CleanWorkspaceAtOnce();
+        return;
+    }
+    // The driver and the workspace must not stay behind.
     EnterState(RunState::Closing);
     LinesOnly quiet(*this);
     RunCloseSequence(quiet, false);

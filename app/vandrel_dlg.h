@@ -70,7 +70,8 @@ private:
     // when the driver removal failed, mayRefuse is set, and the dialog must stay. Lines and boxes go to
     // output.
     bool RunCloseSequence(DialogOutput& output, bool mayRefuse);
-    // The session ends (logoff, shutdown): the close sequence without boxes, then the dialog ends.
+    // The session ends (logoff, shutdown): when idle, the close sequence without boxes, then the dialog
+    // ends; under a run or a close, the workspace is emptied at once, what is held registered for restart.
     void OnEndSession(bool ending);
     void OnTimer(UINT_PTR id);
     void SelectFirmware();

@@ -59,34 +59,37 @@ private:
     bool jobListed_ = false;
 };
 
+// A job that ends every program in it when its last handle is closed; empty when the system refuses.
+UniqueHandle MakeKillOnCloseJob() {
+    UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job || !::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        return UniqueHandle();
+    return job;
+}
+
 // The job of the tool's helpers. Its handle is closed only when the process ends, and then the system
 // ends every program still in it: no helper goes on writing decrypted firmware with nobody left to
-// delete it, and no driver tool is left half done behind a tool that was killed.
+// delete it.
 HANDLE HelperJob() {
     static std::once_flag made;
     static HANDLE job = nullptr;
-    std::call_once(made, [] {
-        UniqueHandle created(::CreateJobObjectW(nullptr, nullptr));
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (created && ::SetInformationJobObject(created.get(), JobObjectExtendedLimitInformation, &limits,
-                                                 sizeof limits))
-            job = created.release();  // kept until the process ends
-    });
+    std::call_once(made, [] { job = MakeKillOnCloseJob().release(); });  // kept until the process ends
     return job;
 }
 
 // Starts commandLine hidden in folder with the standard handles given (inheritable, and the only handles
-// the child inherits), in the helpers' job from its first instruction: a tool ended at any moment leaves
-// no helper behind, not even one that was just being started.
+// the child inherits), in job from its first instruction: a tool ended at any moment leaves no helper
+// behind, not even one that was just being started. GetLastError tells why when it fails.
 UniqueHandle StartWithHandles(const std::wstring& commandLine, const std::wstring& folder, HANDLE input,
-                              HANDLE output, HANDLE error) {
+                              HANDLE output, HANDLE error, HANDLE job) {
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');
     std::vector<HANDLE> inherited;
     for (HANDLE handle : {input, output, error})
         if (handle && std::find(inherited.begin(), inherited.end(), handle) == inherited.end()) inherited.push_back(handle);
-    const StartupAttributes attributes(inherited, HelperJob());
+    const StartupAttributes attributes(inherited, job);
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
@@ -107,11 +110,14 @@ UniqueHandle StartWithHandles(const std::wstring& commandLine, const std::wstrin
     if (!attributes.bornInTheJob()) flags |= CREATE_SUSPENDED;
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, redirected, flags, nullptr, folder.c_str(),
-                          &startup.StartupInfo, &info))
+                          &startup.StartupInfo, &info)) {
+        const DWORD error = ::GetLastError();
+        ::SetLastError(error);  // kept past the clean-up of the attributes and handles
         return UniqueHandle();
+    }
     ProcessHandles started(info);
     if (!attributes.bornInTheJob()) {
-        EndWithTheTool(started.process.get());
+        if (job) ::AssignProcessToJobObject(job, started.process.get());
         ::ResumeThread(started.thread.get());
     }
     return std::move(started.process);
@@ -154,17 +160,34 @@ std::string OutputCollector::Take() {
     return std::move(text_);
 }
 
-bool EndWithTheTool(HANDLE process) {
-    const HANDLE job = HelperJob();
-    return job && ::AssignProcessToJobObject(job, process);
-}
-
 // Its standard handles go to NUL: nobody sees its output, and a console made to hold it costs a fifth of
 // 7za's time under Wine.
 UniqueHandle StartHidden(const std::wstring& commandLine, const std::wstring& folder) {
     const UniqueFile nul = OpenNul();
     const HANDLE handle = nul ? nul.get() : nullptr;
-    return StartWithHandles(commandLine, folder, handle, handle, handle);
+    return StartWithHandles(commandLine, folder, handle, handle, handle, HelperJob());
+}
+
+void EndHelpersNow() {
+    if (const HANDLE job = HelperJob()) ::TerminateJobObject(job, ERROR_CANCELLED);
+}
+
+OwnJobHelper StartHiddenInOwnJob(const std::wstring& commandLine, const std::wstring& folder) {
+    OwnJobHelper helper;
+    helper.job = MakeKillOnCloseJob();
+    if (!helper.job) return helper;
+    const UniqueFile nul = OpenNul();
+    const HANDLE handle = nul ? nul.get() : nullptr;
+    helper.process = StartWithHandles(commandLine, folder, handle, handle, handle, helper.job.get());
+    const DWORD error = ::GetLastError();
+    if (!helper.process) helper.job.reset();
+    ::SetLastError(error);
+    return helper;
+}
+
+bool LetOutlastTheTool(HANDLE job) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};  // no limit, kill-on-close included
+    return job && ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 }
 
 UniqueHandle StartHiddenCapturing(const std::wstring& commandLine, const std::wstring& folder, UniqueFile& output) {
@@ -175,7 +198,7 @@ UniqueHandle StartHiddenCapturing(const std::wstring& commandLine, const std::ws
     UniqueFile readEnd(reading);
     const UniqueFile writeEnd(writing);
     ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
-    UniqueHandle process = StartWithHandles(commandLine, folder, nul.get(), writeEnd.get(), nul.get());
+    UniqueHandle process = StartWithHandles(commandLine, folder, nul.get(), writeEnd.get(), nul.get(), HelperJob());
     if (process) output = std::move(readEnd);
     return process;  // this side's writing end closes here: the pipe ends with the program's
 }

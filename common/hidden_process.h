@@ -33,8 +33,24 @@ private:
     UniqueHandle thread_;
 };
 
-// Makes a started program one of the tool's helpers: it is ended when the tool ends. False when the
-// system refuses (the program then runs on its own, as before).
-bool EndWithTheTool(HANDLE process);
+// Ends every helper in the helpers' job (7za) now, before the tool itself ends: at the end of the session
+// nothing may go on writing into the workspace once it has been cleaned.
+void EndHelpersNow();
+
+// A helper in a job of its own, which ends it (and whatever it started) when the job is closed, with the
+// tool at the latest, unless it was let go first.
+struct OwnJobHelper {
+    UniqueHandle job;
+    UniqueHandle process;
+};
+
+// Starts commandLine as StartHidden does, but born into a new kill-on-close job of its own rather than the
+// helpers' job: for a helper that may have to be let go (see LetOutlastTheTool). Empty process (and job)
+// when it could not be started; GetLastError then tells why.
+OwnJobHelper StartHiddenInOwnJob(const std::wstring& commandLine, const std::wstring& folder);
+
+// Lets the helper in job go on when the job (or the tool) ends: for a helper that must not be stopped
+// halfway, such as a driver installer past its time limit. True when the job no longer ends it.
+bool LetOutlastTheTool(HANDLE job);
 
 }  // namespace vandrel

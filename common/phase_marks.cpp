@@ -18,6 +18,9 @@ PhaseTicks* Marks() {
         Section made;
         made.mapping.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(PhaseTicks),
                                                 PhaseSectionName(::GetCurrentProcessId()).c_str()));
+        // A section of that name made before by another program (the name is easy to guess) is not
+        // written into: the marks go nowhere then.
+        if (made.mapping && ::GetLastError() == ERROR_ALREADY_EXISTS) made.mapping.reset();
         if (made.mapping) made.view.reset(::MapViewOfFile(made.mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(PhaseTicks)));
         return made;
     }();

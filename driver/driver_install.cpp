@@ -1,6 +1,5 @@
 #include "driver/driver_install.h"
 
-#include <shellapi.h>
 #include <shlwapi.h>
 
 #include "common/hidden_process.h"
@@ -36,11 +35,11 @@ bool HoldDriverPackageForRun(DialogOutput& output, PinnedFiles& pinned) {
 }
 
 // Runs the driver tool with parameters, its package held, and adds the step's line; true on success.
-bool RunDriverStep(HWND owner, DialogOutput& output, MessagePump& pump, const wchar_t* parameters,
+bool RunDriverStep(DialogOutput& output, MessagePump& pump, const wchar_t* parameters,
                    const wchar_t* succeeded, const wchar_t* failed) {
     PinnedFiles pinned;
     const bool ran = HoldDriverPackageForRun(output, pinned) &&
-                     RunWorkspaceToolElevated(owner, output, kDriverToolName, parameters, kDriverToolWaitMs, pump);
+                     RunWorkspaceToolElevated(output, kDriverToolName, parameters, kDriverToolWaitMs, pump);
     output.AppendLine(ran ? succeeded : failed);
     return ran;
 }
@@ -53,7 +52,7 @@ DriverPackageExtractor SetDriverPackageExtractor(DriverPackageExtractor extracto
     return previous;
 }
 
-bool RunWorkspaceToolElevated(HWND owner, DialogOutput& output, const std::wstring& fileName,
+bool RunWorkspaceToolElevated(DialogOutput& output, const std::wstring& fileName,
                               const std::wstring& parameters, DWORD waitMs, MessagePump& pump) {
     const std::wstring folder = GetWorkspaceBaseFolder();
     const std::wstring path = folder + fileName;
@@ -62,32 +61,27 @@ bool RunWorkspaceToolElevated(HWND owner, DialogOutput& output, const std::wstri
         return false;
     }
 
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    // NO_UI: a file that cannot be started must come back as an error code, never as a system box that
-    // blocks the dialog's thread.
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.hwnd = owner;
-    info.lpVerb = L"runas";
-    info.lpFile = path.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = folder.c_str();
-    info.nShow = SW_HIDE;
-    if (!::ShellExecuteExW(&info)) {
+    // The tool runs elevated already, so the driver tool is started directly rather than through the
+    // shell's "runas": born suspended into a job of its own, so that no instruction of it runs outside
+    // the job, and a tool killed mid-step ends it too.
+    const OwnJobHelper helper = StartHiddenInOwnJob(Format(L"\"%s\" %s", path.c_str(), parameters.c_str()), folder);
+    if (!helper.process) {
         const DWORD error = ::GetLastError();
+        // The line support staff know from earlier versions, which started the tool through the shell.
         output.AppendLine(Format(L"ShellExecuteEx failed (err=%lu)\r\n%s %s", error, path.c_str(), parameters.c_str()));
         return false;
     }
-    const UniqueHandle process(info.hProcess);
-    if (!process) return true;
-    // Ended with the tool: one killed mid-step must not leave the installer working on alone.
-    EndWithTheTool(process.get());
-    if (waitMs == 0) return true;
+    const UniqueHandle& process = helper.process;
+    if (waitMs == 0) {
+        LetOutlastTheTool(helper.job.get());  // not waited for: it finishes on its own
+        return true;
+    }
 
     // The dialog keeps answering while the driver tool works.
     if (pump.Wait(process.get(), waitMs) == WAIT_TIMEOUT) {
-        // Left running while this tool runs: stopping a driver installer halfway could leave the system
-        // worse off. It ends with the tool at the latest.
+        // Left running, also after this tool ends: stopping a driver installer halfway could leave the
+        // system worse off.
+        LetOutlastTheTool(helper.job.get());
         output.AppendLine(L"[Driver] external process timeout.");
         return false;
     }
@@ -95,18 +89,18 @@ bool RunWorkspaceToolElevated(HWND owner, DialogOutput& output, const std::wstri
     return ::GetExitCodeProcess(process.get(), &exitCode) && exitCode == 0;
 }
 
-bool PreInstallDriver(HWND owner, DialogOutput& output, MessagePump& pump) {
+bool PreInstallDriver(DialogOutput& output, MessagePump& pump) {
     if (!g_extractor()) {
         output.AppendLine(L"[Driver] Extract embedded files failed.");
         return true;
     }
-    return RunDriverStep(owner, output, pump, kPreInstallParameters, L"[Driver] Pre-install succeeded.",
+    return RunDriverStep(output, pump, kPreInstallParameters, L"[Driver] Pre-install succeeded.",
                          L"[Driver] Pre-install failed or timed out.");
 }
 
-bool PreUninstallDriver(HWND owner, DialogOutput& output, MessagePump& pump) {
+bool PreUninstallDriver(DialogOutput& output, MessagePump& pump) {
     g_extractor();  // files still in place from the start are enough; a missing tool is reported below
-    return RunDriverStep(owner, output, pump, kPreUninstallParameters, L"[Driver] Pre-uninstall succeeded.",
+    return RunDriverStep(output, pump, kPreUninstallParameters, L"[Driver] Pre-uninstall succeeded.",
                          L"[Driver] Pre-uninstall failed or timed out.");
 }
 

@@ -15,6 +15,8 @@
 #define IDS_IMAGE_CHANGED 134
 #define IDS_SELECT_FIRMWARE 142
 #define IDS_EMPTY_IMAGE 143
+// A second block in both languages (144 to 159).
+#define IDS_INSTANCE_LOCK_HELD 144
 
 // Texts shown in one language whatever the user's: blocks of their own, so that the Japanese block
 // above never hides them.

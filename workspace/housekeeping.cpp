@@ -24,19 +24,7 @@ bool IsFolderLink(const std::wstring& folderWithoutBackslash) {
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || LeadsElsewhere(folderWithoutBackslash);
 }
 
-}  // namespace
-
-void CleanWorkspace(MessagePump& pump) {
-    const std::wstring base = GetWorkspaceBaseFolder();
-    ForEachEntry(base, [&](const WIN32_FIND_DATAW& entry) {
-        if (!IsFolderEntry(entry)) DeleteOrScheduleAtReboot(base + entry.cFileName, kDeleteBudgetMs, pump);
-    });
-    ForEachEntry(base, [&](const WIN32_FIND_DATAW& entry) {
-        if (IsFolderEntry(entry)) RemoveFolderTree(base + entry.cFileName + L"\\", pump);
-    });
-}
-
-void RemoveFolderTree(const std::wstring& folder, MessagePump& pump) {
+void RemoveTree(const std::wstring& folder, DWORD budgetMs, MessagePump& pump) {
     if (folder.empty()) return;  // "*" alone would list the current directory
     const std::wstring tree = WithTrailingBackslash(folder);
     const std::wstring self = WithoutTrailingBackslash(folder);
@@ -44,15 +32,33 @@ void RemoveFolderTree(const std::wstring& folder, MessagePump& pump) {
     if (!IsFolderLink(self)) {
         ForEachEntry(tree, [&](const WIN32_FIND_DATAW& entry) {
             if (IsFolderEntry(entry))
-                RemoveFolderTree(tree + entry.cFileName + L"\\", pump);
+                RemoveTree(tree + entry.cFileName + L"\\", budgetMs, pump);
             else
-                DeleteOrScheduleAtReboot(tree + entry.cFileName, kDeleteBudgetMs, pump);
+                DeleteOrScheduleAtReboot(tree + entry.cFileName, budgetMs, pump);
         });
     }
     // Ignored on failure (a file waits for restart, or the folder is in use): a later housekeeping retries.
     ClearReadOnlyInWorkspace(self);
     ::RemoveDirectoryW(ExtendedPath(self).c_str());
 }
+
+void EmptyWorkspace(DWORD budgetMs, MessagePump& pump) {
+    const std::wstring base = GetWorkspaceBaseFolder();
+    ForEachEntry(base, [&](const WIN32_FIND_DATAW& entry) {
+        if (!IsFolderEntry(entry)) DeleteOrScheduleAtReboot(base + entry.cFileName, budgetMs, pump);
+    });
+    ForEachEntry(base, [&](const WIN32_FIND_DATAW& entry) {
+        if (IsFolderEntry(entry)) RemoveTree(base + entry.cFileName + L"\\", budgetMs, pump);
+    });
+}
+
+}  // namespace
+
+void CleanWorkspace(MessagePump& pump) { EmptyWorkspace(kDeleteBudgetMs, pump); }
+
+void CleanWorkspaceAtOnce() { EmptyWorkspace(0, NoPump()); }
+
+void RemoveFolderTree(const std::wstring& folder, MessagePump& pump) { RemoveTree(folder, kDeleteBudgetMs, pump); }
 
 void EmptyFolderExcept(const std::wstring& folder, const std::wstring& keep, MessagePump& pump) {
     if (folder.empty()) return;

@@ -10,6 +10,11 @@ namespace vandrel {
 // Deletes every file and removes every folder tree directly under the workspace base folder (which stays).
 void CleanWorkspace(MessagePump& pump = NoPump());
 
+// The same without waiting: each file gets one attempt, and one still held (by the upgrade library, a
+// helper, the copy under way) is registered for deletion at restart at once. For the end of the session,
+// when the process may be ended any moment.
+void CleanWorkspaceAtOnce();
+
 // Deletes folder's files and subfolders depth-first, then folder (trailing backslash optional; an empty
 // path does nothing). Folder links (reparse points) are removed as links and never entered, so nothing
 // outside the tree is touched. Folders that cannot be removed are left for a later housekeeping.

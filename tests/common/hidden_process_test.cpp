@@ -35,6 +35,33 @@ TEST(HiddenProcess, InheritsNoHandleOfTheStarterAndWritesItsOutputNowhere) {
 TEST(HiddenProcess, AProgramThatIsNotThereGivesNoHandle) {
     const test::TempDir folder;
     EXPECT_FALSE(StartHidden(L"\"" + folder.path() + L"absent.exe\"", folder.path()));
+    const OwnJobHelper helper = StartHiddenInOwnJob(L"\"" + folder.path() + L"absent.exe\"", folder.path());
+    EXPECT_FALSE(helper.process);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
+}
+
+// A helper in a job of its own is ended with the job (the tool killed mid-step), unless it was let go
+// first (a driver installer past its time limit must be left to finish).
+TEST(HiddenProcess, AHelperInItsOwnJobEndsWithTheJobUnlessLetGo) {
+    const test::TempDir folder;
+    const std::wstring command = L"\"" + test::BinFolder() + L"hidden-process-probe.exe\" --wait";
+    for (const bool letGo : {false, true}) {
+        SCOPED_TRACE(letGo ? "let go" : "held");
+        OwnJobHelper helper = StartHiddenInOwnJob(command, folder.path());
+        ASSERT_TRUE(helper.process);
+        BOOL inJob = FALSE;
+        ASSERT_TRUE(::IsProcessInJob(helper.process.get(), helper.job.get(), &inJob));
+        EXPECT_TRUE(inJob);
+        if (letGo) ASSERT_TRUE(LetOutlastTheTool(helper.job.get()));
+        helper.job.reset();
+        const DWORD waited = ::WaitForSingleObject(helper.process.get(), letGo ? 1000 : 10000);
+        if (letGo) {
+            EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), waited) << "a helper let go must outlive its job";
+            ::TerminateProcess(helper.process.get(), 1);
+        } else {
+            EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), waited) << "closing the job must end its helper";
+        }
+    }
 }
 
 }  // namespace

@@ -15,11 +15,10 @@ TEST(DriverInstallJapanese, AMissingToolShowsTheJapaneseBox) {
     ASSERT_EQ(LANG_JAPANESE, PRIMARYLANGID(::GetUserDefaultUILanguage())) << "run with LANG=ja_JP.UTF-8";
     SavedWorkspace workspace;  // empty: no driver_x64.exe
     ASSERT_TRUE(workspace.moved());
-    StatusWindow dialog;
     RecordingOutput output;
     const SeamOverride<DriverPackageExtractor> failing(&SetDriverPackageExtractor, &FailingExtractor);
 
-    EXPECT_FALSE(PreUninstallDriver(dialog.get(), output));
+    EXPECT_FALSE(PreUninstallDriver(output));
 
     ASSERT_EQ(1u, output.boxes.size());
     EXPECT_EQ(L"ファイルが違います。", output.boxes[0].text);

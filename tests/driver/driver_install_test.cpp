@@ -43,13 +43,12 @@ protected:
 
     std::wstring Base() const { return workspace.base(); }
     bool Run(const std::wstring& parameters, DWORD waitMs) {
-        return RunWorkspaceToolElevated(dialog.get(), output, L"driver_x64.exe", parameters, waitMs);
+        return RunWorkspaceToolElevated(output, L"driver_x64.exe", parameters, waitMs);
     }
 
     RockusbServiceGuard service;  // declared first: put back last
     PluggedDevices devices;
     SavedWorkspace workspace;
-    StatusWindow dialog;
     RecordingOutput output;
 
     SeamOverride<DriverPackageExtractor> extractor{&SetDriverPackageExtractor, &CopyingExtractor};
@@ -58,7 +57,7 @@ protected:
 TEST_F(DriverInstallTest, PreInstallAddsTheServiceAndPreUninstallRemovesItAndUnbindsTheRockchipDevices) {
     ASSERT_TRUE(service.Remove());
 
-    ASSERT_TRUE(PreInstallDriver(dialog.get(), output));
+    ASSERT_TRUE(PreInstallDriver(output));
     EXPECT_EQ(std::vector<std::wstring>{kInstallSucceeded}, output.lines);
     EXPECT_TRUE(output.boxes.empty());
     EXPECT_TRUE(IsServiceInstalled(L"rockusb"));
@@ -72,7 +71,7 @@ TEST_F(DriverInstallTest, PreInstallAddsTheServiceAndPreUninstallRemovesItAndUnb
     EXPECT_EQ(DriverStatus::Ready, QueryDriverStatus());
 
     output.lines.clear();
-    ASSERT_TRUE(PreUninstallDriver(dialog.get(), output));
+    ASSERT_TRUE(PreUninstallDriver(output));
     EXPECT_EQ(std::vector<std::wstring>{kUninstallSucceeded}, output.lines);
     EXPECT_FALSE(IsServiceInstalled(L"rockusb"));
     EXPECT_FALSE(FileExists(NativeDriversFolder() + L"rockusb.sys"));
@@ -94,8 +93,8 @@ TEST_F(DriverInstallTest, OnlyExitCodeZeroCountsAsSuccess) {
         EXPECT_EQ(success, Run(kInstallParameters, kDriverToolWaitMs));
         EXPECT_TRUE(output.lines.empty());
 
-        EXPECT_EQ(success, PreInstallDriver(dialog.get(), output));
-        EXPECT_EQ(success, PreUninstallDriver(dialog.get(), output));
+        EXPECT_EQ(success, PreInstallDriver(output));
+        EXPECT_EQ(success, PreUninstallDriver(output));
         EXPECT_EQ((std::vector<std::wstring>{success ? kInstallSucceeded : kInstallFailed,
                                              success ? kUninstallSucceeded : kUninstallFailed}),
                   output.lines);
@@ -120,7 +119,7 @@ TEST_F(DriverInstallTest, ATimedOutToolIsReportedAndLeftRunningAndAZeroLimitDoes
 TEST_F(DriverInstallTest, PreInstallGivesUpAfterThirtySeconds) {
     ScopedEnvironment hang(L"VANDREL_DRIVER_STUB_HANG", L"1");
     const ULONGLONG start = ::GetTickCount64();
-    EXPECT_FALSE(PreInstallDriver(dialog.get(), output));
+    EXPECT_FALSE(PreInstallDriver(output));
     EXPECT_GE(::GetTickCount64() - start, 29900u);
     EXPECT_EQ((std::vector<std::wstring>{kTimeout, kInstallFailed}), output.lines);
 }
@@ -133,9 +132,9 @@ TEST_F(DriverInstallTest, AMissingToolShowsTheIncorrectBoxThenTheStepFails) {
     EXPECT_TRUE(output.lines.empty());
 
     SetDriverPackageExtractor(&SilentExtractor);
-    EXPECT_FALSE(PreInstallDriver(dialog.get(), output));
+    EXPECT_FALSE(PreInstallDriver(output));
     SetDriverPackageExtractor(&FailingExtractor);
-    EXPECT_FALSE(PreUninstallDriver(dialog.get(), output));  // the extraction's result is not judged here
+    EXPECT_FALSE(PreUninstallDriver(output));  // the extraction's result is not judged here
 
     EXPECT_EQ((std::vector<std::wstring>{kInstallFailed, kUninstallFailed}), output.lines);
     ASSERT_EQ(3u, output.boxes.size());
@@ -151,13 +150,13 @@ TEST_F(DriverInstallTest, AFailedExtractionSkipsThePreInstallButNotThePreUninsta
     ASSERT_TRUE(CopyDriverFiles(Base()));
     SetDriverPackageExtractor(&FailingExtractor);
 
-    EXPECT_TRUE(PreInstallDriver(dialog.get(), output));  // the dialog goes on, without the driver
+    EXPECT_TRUE(PreInstallDriver(output));  // the dialog goes on, without the driver
     EXPECT_EQ(std::vector<std::wstring>{L"[Driver] Extract embedded files failed."}, output.lines);
     EXPECT_FALSE(IsServiceInstalled(L"rockusb"));  // the tool did not run
 
     ASSERT_TRUE(service.Install());
     output.lines.clear();
-    EXPECT_TRUE(PreUninstallDriver(dialog.get(), output));
+    EXPECT_TRUE(PreUninstallDriver(output));
     EXPECT_EQ(std::vector<std::wstring>{kUninstallSucceeded}, output.lines);
     EXPECT_FALSE(IsServiceInstalled(L"rockusb"));
     EXPECT_TRUE(output.boxes.empty());
@@ -172,9 +171,7 @@ TEST_F(DriverInstallTest, AnUnstartableToolIsReportedWithItsErrorCodeAndNoSystem
     std::atomic<bool> done{false};
     bool result = true;
     std::thread step([&] {
-        // The owner lives on this thread, which pumps any box shown for it.
-        StatusWindow owner;
-        result = RunWorkspaceToolElevated(owner.get(), output, L"driver_x64.exe", kInstallParameters,
+        result = RunWorkspaceToolElevated(output, L"driver_x64.exe", kInstallParameters,
                                           kDriverToolWaitMs);
         done = true;
     });
@@ -211,7 +208,7 @@ TEST_F(DriverInstallTest, AToolChangedAfterItsExtractionIsWrittenAgainBeforeItRu
     ASSERT_TRUE(service.Remove());
     g_changesLeft = 1;
     SetDriverPackageExtractor(&ChangingExtractor);
-    EXPECT_TRUE(PreInstallDriver(dialog.get(), output));
+    EXPECT_TRUE(PreInstallDriver(output));
     EXPECT_EQ(std::vector<std::wstring>{kInstallSucceeded}, output.lines);
     EXPECT_TRUE(IsServiceInstalled(L"rockusb")) << "the carried tool ran";
     EXPECT_EQ(ReadFileBytes(X64BinFolder() + L"driver_x64.exe"), ReadFileBytes(Base() + L"driver_x64.exe"));
@@ -222,8 +219,8 @@ TEST_F(DriverInstallTest, AToolThatStaysChangedIsNeverRun) {
     ScopedEnvironment hang(L"VANDREL_DRIVER_STUB_HANG", L"1");  // a tool that ran would time out
     g_changesLeft = 100;
     SetDriverPackageExtractor(&ChangingExtractor);
-    EXPECT_FALSE(PreInstallDriver(dialog.get(), output));
-    EXPECT_FALSE(PreUninstallDriver(dialog.get(), output));
+    EXPECT_FALSE(PreInstallDriver(output));
+    EXPECT_FALSE(PreUninstallDriver(output));
     EXPECT_EQ((std::vector<std::wstring>{kInstallFailed, kUninstallFailed}), output.lines);
     EXPECT_TRUE(output.boxes.empty());
     EXPECT_EQ(0, EndStartedDriverTools()) << "no driver tool was started";

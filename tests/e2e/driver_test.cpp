@@ -95,6 +95,26 @@ TEST_F(DriverTest, AFailedPreInstallIsShownBeforeTheToolEnds) {
         EXPECT_NE(0u, name.find(copyFolder)) << "the library copy's folder stayed";
 }
 
+// A driver tool past its time limit is left to finish, also when the tool then ends (here: the dialog
+// ends after the failed pre-install): stopping a driver installer halfway could leave the system worse off.
+TEST_F(DriverTest, ADriverToolPastItsTimeLimitOutlivesTheTool) {
+    ScopedEnvironment hanging(L"VANDREL_DRIVER_STUB_HANG", L"1");
+    tool_ = std::make_unique<ToolDriver>(ToolPath());
+    const DWORD pid = tool_->id();
+    MessageBoxInfo box;
+    ASSERT_TRUE(tool_->NextBox(&box, 60000));
+    EXPECT_EQ(L"[Driver] Pre-install failed or timed out.", box.text);
+    ASSERT_TRUE(tool_->WaitForExit(15000)) << "the dialog ends after a failed pre-install";
+
+    const std::vector<DWORD> left = ChildProcessIds(pid, L"driver_x64.exe");
+    ASSERT_EQ(1u, left.size()) << "the driver tool was ended with the tool";
+    UniqueHandle driverTool(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, left[0]));
+    ASSERT_TRUE(driverTool);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(driverTool.get(), 0));
+    ::TerminateProcess(driverTool.get(), 1);
+    ::WaitForSingleObject(driverTool.get(), 10000);
+}
+
 TEST_F(DriverTest, AFailedUninstallKeepsTheToolOpenAndTheNextCloseTriesAgain) {
     ASSERT_NO_FATAL_FAILURE(StartWithFailingDriverTool());
     ASSERT_NE(nullptr, dialog_);

@@ -2,6 +2,7 @@
 // the messages when that copy cannot be made or loaded.
 #include <gtest/gtest.h>
 
+#include "common/unique_handle.h"
 #include "resources/resource.h"
 #include "tests/e2e/tool_fixture.h"
 #include "tests/support/resource_patch.h"
@@ -30,6 +31,25 @@ TEST_F(StartupTest, AfterTheFirstInstanceClosedANewStartRunsNormally) {
     CloseAndExpectExit();
     ASSERT_TRUE(Start());
     CloseAndExpectExit();
+}
+
+// Any program of the user can make an object of the mutex's name before the tool starts.
+TEST_F(StartupTest, AMutexHeldByAnotherProgramIsToldInABoxAndTheToolEnds) {
+    const UniqueHandle squatted(::CreateMutexW(nullptr, TRUE, L"Global\\Olvast.Vandrel.Singleton"));
+    ASSERT_TRUE(squatted);
+
+    ToolDriver tool(ToolPath());
+    MessageBoxInfo box;
+    ASSERT_TRUE(tool.NextBox(&box, 15000, false)) << "the second start must not vanish without a word";
+    EXPECT_EQ(L"Error", box.caption);
+    EXPECT_EQ(0u, box.text.find(L"The tool cannot start: another program holds its single-instance lock "
+                                L"(Global\\Olvast.Vandrel.Singleton)"))
+        << box.text;
+    EXPECT_TRUE(tool.WaitForWindow(200) == nullptr) << "no dialog may appear";
+    DismissMessageBox(box.window);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(tool.WaitForExit(10000, &exitCode));
+    EXPECT_EQ(1u, exitCode);
 }
 
 TEST_F(StartupTest, LibraryCopyIsPrivateHiddenAndGoneAfterExit) {

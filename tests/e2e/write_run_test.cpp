@@ -411,6 +411,36 @@ INSTANTIATE_TEST_SUITE_P(
                       FailedWriteCase{"NoDeviceInAnUpgradableMode", L"--mode 3", L"No found device to upgrade!"}),
     [](const ::testing::TestParamInfo<FailedWriteCase>& info) { return info.param.name; });
 
+// A session that ends under a write after all (its refusal overridden) ends the process with the run:
+// every file of the workspace is gone then, or registered for deletion at restart, the secure copy that
+// the upgrade library still reads among them.
+TEST_F(WriteRunTest, TheEndOfTheSessionUnderAWriteLeavesNoFirmwareThatIsNotRegisteredForDeletion) {
+    ASSERT_TRUE(Start());
+    ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 20000").empty());
+    SetFirmwarePath(package_);
+    ASSERT_TRUE(tool_->Click(IDC_START_WRITING));
+    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(IDC_PROGRESS)); }, 30000)) << "the write runs";
+
+    DWORD_PTR answer = 1;
+    ASSERT_NE(0, ::SendMessageTimeoutW(dialog_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer));
+    EXPECT_EQ(0u, answer) << "the session may not end under a write";
+    ::SendMessageTimeoutW(dialog_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 15000, &answer);
+    tool_->Kill();  // as the system ends the process once the session ends
+    ASSERT_TRUE(tool_->WaitForExit(10000));
+
+    std::vector<std::wstring> files;
+    for (const std::wstring& name : ListEntries(WorkspaceBase())) {
+        const std::wstring path = WorkspaceBase() + name;
+        if (!(AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        for (const std::wstring& inner : ListEntries(path + L"\\")) files.push_back(path + L"\\" + inner);
+    }
+    ASSERT_FALSE(files.empty()) << "the secure copy was still held by the upgrade library";
+    for (const std::wstring& file : files) {
+        EXPECT_TRUE(IsRegisteredForDeletion(file)) << "left unregistered: " << std::string(file.begin(), file.end());
+        RemoveDeletionRegistration(file);
+    }
+}
+
 TEST_F(WriteRunTest, ADeviceUnpluggedMidWriteFailsTheWrite) {
     ASSERT_TRUE(Start());
     const std::wstring device = devices_.Plug(L"--upgrade-ms 20000");
