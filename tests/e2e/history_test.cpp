@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "common/scope_exit.h"
+#include "common/text.h"
 #include "package/package_password.h"
 #include "tests/e2e/history_reader.h"
 #include "tests/e2e/write_run_fixture.h"
