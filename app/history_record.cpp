@@ -20,10 +20,24 @@ std::string Utf8(const std::wstring& text) {
     return utf8;
 }
 
+// Whether a spreadsheet program would take a field that begins with c for a formula (or strip the
+// character). The full-width signs are those a Japanese input method gives, which some spreadsheet
+// programs read as their ASCII forms.
+bool StartsAFormula(wchar_t c) {
+    switch (c) {
+    case L'=': case L'+': case L'-': case L'@': case L'\t': case L'\r':
+    case L'\xFF1D': case L'\xFF0B': case L'\xFF0D': case L'\xFF20':  // ＝ ＋ － ＠
+        return true;
+    default:
+        return false;
+    }
+}
+
 // A field as RFC 4180 wants it: in quotes, with quotes doubled, when it holds a comma, a quote or a line
-// break; as it is otherwise.
+// break; as it is otherwise. Names come from the package and texts from the system, so a field that a
+// spreadsheet would run as a formula gets a leading apostrophe and shows as the text it is.
 std::string Field(const std::wstring& text) {
-    const std::string utf8 = Utf8(text);
+    const std::string utf8 = (!text.empty() && StartsAFormula(text[0]) ? "'" : "") + Utf8(text);
     if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
     std::string quoted = "\"";
     for (char c : utf8) {

@@ -29,7 +29,9 @@ struct HistoryRecord {
 
 // The column names, one CSV line (with its CRLF).
 std::string HistoryHeader();
-// The record as one CSV line in UTF-8 (with its CRLF), its fields quoted as RFC 4180 says.
+// The record as one CSV line in UTF-8 (with its CRLF), its fields quoted as RFC 4180 says; a field that
+// begins like a formula (=, +, -, @, a tab, a carriage return, or a full-width =, +, -, @) begins with an
+// apostrophe, so that a spreadsheet shows it as text.
 std::string HistoryLine(const HistoryRecord& record);
 
 // Now, in local time: "2026-12-11T04:05:06+01:00".

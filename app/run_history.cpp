@@ -2,7 +2,6 @@
 // and how it ended, one record per write run (refusals included) and per version read.
 #include "app/vandrel_dlg.h"
 
-#include "app/history_log.h"
 #include "app/window_title.h"
 #include "common/module_path.h"
 #include "common/sha256.h"
@@ -71,7 +70,7 @@ void CVandrelDlg::FinishRecord() {
         fields.firmwareSha256 = Sha256OfFile(fields.firmwarePath, &size, pump_);
         if (!fields.firmwareSha256.empty()) fields.firmwareSize = size;
     }
-    AppendToHistory(logFolder_, fields, *this);
+    logFolder_.AppendRecord(fields, *this);
 }
 
 }  // namespace vandrel

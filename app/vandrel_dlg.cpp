@@ -66,7 +66,6 @@ BOOL CVandrelDlg::OnInitDialog() {
     EnterState(RunState::Starting);
 
     moduleFolder_ = ExecutableFolder();
-    logFolder_ = moduleFolder_ + kLogFolderName;
     SetTitleWithVersion();
     CleanWorkspace(pump_);
     // Without the driver no device can be reached: the dialog ends once its initialisation is done, and
@@ -81,7 +80,7 @@ BOOL CVandrelDlg::OnInitDialog() {
     // Loaded by the application at start already; a dialog run on its own (in a test) loads it here. A
     // failure shows below, as a binding that could not be made.
     LoadUpgradeLibrary();
-    if (!::PathFileExistsW(logFolder_.c_str())) ::CreateDirectoryW(logFolder_.c_str(), nullptr);
+    logFolder_.Open(moduleFolder_ + kLogFolderName, *this);
     BindUpgradeLibrary();
 
     CreateProgressBar();
@@ -102,7 +101,8 @@ void CVandrelDlg::SetTitleWithVersion() {
 void CVandrelDlg::BindUpgradeLibrary() {
     binding_ = UpgradeLibrary::Bind(UpgradeLibraryModule());
     if (binding_) {
-        binding_->Initialize(logFolder_);
+        // Checked again as it is handed over: the library follows whatever the path leads to.
+        binding_->Initialize(logFolder_.ForLibrary(*this));
         return;
     }
     ShowMessageBox(Format(LoadText(IDS_BINDING_FAILED).c_str(), UpgradeLibraryPath().c_str()), nullptr, MB_ICONERROR);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/history_record.h"
+#include "app/log_folder.h"
 #include "app/progress_display.h"
 #include "app/run_state.h"
 #include "common/dialog_output.h"
@@ -107,7 +108,7 @@ private:
 
     // The write history (run_history.cpp): a record is opened by the click of a write run or a version
     // read, filled as the run goes, ended with the text of the box that ends the run, and appended to
-    // Log\history.csv once that box has been answered.
+    // the log folder's history.csv once that box has been answered.
     void OpenRecord(const wchar_t* action);
     // The box that ends the run or read: its text is the record's result.
     void ResolveRecord(const std::wstring& boxText);
@@ -123,7 +124,8 @@ private:
     void RegisterDeviceNotifications();
 
     std::wstring moduleFolder_;
-    std::wstring logFolder_;
+    // Log\ beside the tool, or the workspace's when that is refused: the history and the library's log.
+    LogFolder logFolder_;
     CListBox messageList_;
     HICON icon_ = nullptr;
     CProgressCtrl progressBar_;

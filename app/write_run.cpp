@@ -347,7 +347,7 @@ void CVandrelDlg::CleanUpAfterRun() {
     }
     if (IsInRunFolder(secureImagePath_)) DeleteOrScheduleAtReboot(secureImagePath_, kSecureImageDeleteBudgetMs);
     CleanWorkspace();
-    if (!binding_->IsInitialized()) binding_->Initialize(logFolder_);
+    if (!binding_->IsInitialized()) binding_->Initialize(logFolder_.ForLibrary(*this));  // checked as handed over
 }
 
 }  // namespace vandrel

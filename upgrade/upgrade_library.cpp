@@ -34,7 +34,9 @@ bool UpgradeLibrary::Resolve(HMODULE m, std::string* missing) {
 }
 
 bool UpgradeLibrary::Initialize(const std::wstring& logFolder) {
-    initialised_ = RK_InitializeW(DefaultInitializeBlock(), TRUE, logFolder.c_str(), 0, 0) != FALSE;
+    // Without a folder the library logs nothing, rather than into a place of its own choosing.
+    initialised_ = RK_InitializeW(DefaultInitializeBlock(), logFolder.empty() ? FALSE : TRUE, logFolder.c_str(), 0, 0) !=
+                   FALSE;
     return initialised_;
 }
 

@@ -28,7 +28,8 @@ public:
     UpgradeLibrary(const UpgradeLibrary&) = delete;
     UpgradeLibrary& operator=(const UpgradeLibrary&) = delete;
 
-    // RK_InitializeW with the tool's thirteen arguments: the default block, logging on into logFolder, 0, 0.
+    // RK_InitializeW with the tool's thirteen arguments: the default block, logging on into logFolder, 0, 0;
+    // logging off when logFolder is empty.
     bool Initialize(const std::wstring& logFolder);
     // RK_Uninitialize, when initialised.
     void Uninitialize();

@@ -10,6 +10,7 @@
 #include "workspace/real_path.h"
 #include "workspace/secure_delete.h"
 #include "workspace/secure_workspace.h"
+#include "workspace/workspace_log_folder.h"
 
 namespace vandrel {
 
@@ -48,7 +49,13 @@ void EmptyWorkspace(DWORD budgetMs, MessagePump& pump) {
         if (!IsFolderEntry(entry)) DeleteOrScheduleAtReboot(base + entry.cFileName, budgetMs, pump);
     });
     ForEachEntry(base, [&](const WIN32_FIND_DATAW& entry) {
-        if (IsFolderEntry(entry)) RemoveTree(base + entry.cFileName + L"\\", budgetMs, pump);
+        if (!IsFolderEntry(entry)) return;
+        // The one entry kept: the workspace's Log folder holds the write history and the library's log
+        // when Log beside the tool is refused, and they must outlive every run. A link of that name goes
+        // like any other entry.
+        if (IsWorkspaceLogFolder(entry.cFileName, entry.dwFileAttributes) && !IsFolderLink(base + entry.cFileName))
+            return;
+        RemoveTree(base + entry.cFileName + L"\\", budgetMs, pump);
     });
 }
 

@@ -7,7 +7,8 @@
 
 namespace vandrel {
 
-// Deletes every file and removes every folder tree directly under the workspace base folder (which stays).
+// Deletes every file and removes every folder tree directly under the workspace base folder (which stays),
+// but for the workspace's Log folder (workspace_log_folder.h), which is kept with what it holds.
 void CleanWorkspace(MessagePump& pump = NoPump());
 
 // The same without waiting: each file gets one attempt, and one still held (by the upgrade library, a
@@ -26,8 +27,9 @@ void EmptyFolderExcept(const std::wstring& folder, const std::wstring& keep, Mes
 // Removes folder only when it has no entries at all (trailing backslash optional; empty path: nothing).
 void RemoveFolderIfEmpty(const std::wstring& folder);
 
-// The close-time clean-up: CleanWorkspace, then whatever it left of the secure image, 7za.exe and the
-// current run folder.
+// The close-time clean-up: CleanWorkspace (which keeps the workspace's Log folder, so the history and the
+// library's log written there stay), then whatever it left of the secure image, 7za.exe and the current
+// run folder.
 void ExitCleanup(const std::wstring& secureImagePath, MessagePump& pump = NoPump());
 
 }  // namespace vandrel

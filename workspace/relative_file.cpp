@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include "workspace/path_form.h"
+#include "workspace/real_path.h"
 
 namespace vandrel {
 
@@ -16,7 +17,6 @@ using RtlNtStatusToDosErrorFunction = ULONG(NTAPI*)(LONG);
 
 constexpr ULONG kFileOpen = 1;          // FILE_OPEN
 constexpr ULONG kFileCreate = 2;        // FILE_CREATE
-constexpr ULONG kFileOpenIf = 3;        // FILE_OPEN_IF
 constexpr ULONG kDirectoryFile = 0x1;   // FILE_DIRECTORY_FILE
 constexpr ULONG kNonDirectoryFile = 0x40;  // FILE_NON_DIRECTORY_FILE
 constexpr ULONG kSynchronousIoNonAlert = 0x20;  // FILE_SYNCHRONOUS_IO_NONALERT
@@ -32,7 +32,6 @@ bool IsSingleComponent(const std::wstring& name) {
 ULONG NativeDisposition(RelativeDisposition disposition) {
     switch (disposition) {
     case RelativeDisposition::kCreateNew: return kFileCreate;
-    case RelativeDisposition::kOpenOrCreate: return kFileOpenIf;
     default: return kFileOpen;
     }
 }
@@ -53,6 +52,25 @@ UniqueFile Refuse(DWORD error) {
     return UniqueFile();
 }
 
+// Whether handle really is name in the folder whose final path is realFolder. Windows opens a link itself
+// (FILE_OPEN_REPARSE_POINT) and the tag shows it; Wine follows a Unix symbolic link all the same and
+// shows the target's attributes, so there only where the handle really leads tells. Unknown: refused.
+bool IsEntryItself(HANDLE handle, const std::wstring& realFolder, const std::wstring& name) {
+    const std::wstring real = RealPathOf(handle);
+    if (real.empty() || realFolder.empty()) return false;
+    return SameRealPath(real, (realFolder.back() == L'\\' ? realFolder : realFolder + L"\\") + name);
+}
+
+// The folder path's parent and last component; false for a path without one.
+bool SplitLast(const std::wstring& path, std::wstring& parent, std::wstring& name) {
+    const std::wstring trimmed = WithoutTrailingBackslash(path);
+    const size_t slash = trimmed.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash + 1 == trimmed.size()) return false;
+    parent = trimmed.substr(0, slash + 1);
+    name = trimmed.substr(slash + 1);
+    return true;
+}
+
 }  // namespace
 
 UniqueFile OpenFolderNoFollow(const std::wstring& path, DWORD access, DWORD share) {
@@ -64,6 +82,9 @@ UniqueFile OpenFolderNoFollow(const std::wstring& path, DWORD access, DWORD shar
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(folder.get(), &info)) return Refuse(::GetLastError());
     if (IsReparsePoint(folder.get())) return Refuse(ERROR_REPARSE_POINT_ENCOUNTERED);
+    std::wstring parent, name;
+    if (SplitLast(path, parent, name) && !IsEntryItself(folder.get(), RealPathOf(parent), name))
+        return Refuse(ERROR_REPARSE_POINT_ENCOUNTERED);
     if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return Refuse(ERROR_DIRECTORY);
     return folder;
 }
@@ -86,15 +107,31 @@ UniqueFile OpenRelative(HANDLE folder, const std::wstring& name, DWORD access, D
     object.RootDirectory = folder;
     object.ObjectName = &nativeName;
     object.Attributes = kObjCaseInsensitive;
-    IO_STATUS_BLOCK status{};
     const ULONG options = kSynchronousIoNonAlert | kOpenReparsePoint | (directory ? kDirectoryFile : kNonDirectoryFile);
-    HANDLE opened = nullptr;
-    const LONG result = createFile(&opened, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &object, &status, nullptr,
-                                   attributes, share, NativeDisposition(disposition), options, nullptr, 0);
-    if (result < 0) return Refuse(toDosError(result));
-    UniqueFile entry(opened);
+    auto openAs = [&](ULONG nativeDisposition, LONG& result) {
+        IO_STATUS_BLOCK status{};
+        HANDLE opened = nullptr;
+        result = createFile(&opened, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &object, &status, nullptr, attributes,
+                            share, nativeDisposition, options, nullptr, 0);
+        return result < 0 ? UniqueFile() : UniqueFile(opened);
+    };
+    LONG result = 0;
+    UniqueFile entry;
+    if (disposition != RelativeDisposition::kOpenOrCreate) {
+        entry = openAs(NativeDisposition(disposition), result);
+    } else {
+        // Opened, or else created new, never "open if": Wine carries that out through a dangling link and
+        // makes the file where it leads; creating new fails on any name that is there, a link included.
+        for (int attempt = 0; attempt < 3 && !entry; ++attempt) {
+            entry = openAs(kFileOpen, result);
+            if (entry || toDosError(result) != ERROR_FILE_NOT_FOUND) break;
+            entry = openAs(kFileCreate, result);
+        }
+    }
+    if (!entry) return Refuse(toDosError(result));
     // Opened as itself, not followed: a link found there is refused rather than used.
-    if (IsReparsePoint(entry.get())) return Refuse(ERROR_REPARSE_POINT_ENCOUNTERED);
+    if (IsReparsePoint(entry.get()) || !IsEntryItself(entry.get(), RealPathOf(folder), name))
+        return Refuse(ERROR_REPARSE_POINT_ENCOUNTERED);
     if (!directory && refuseHardLinks && HasOtherNames(entry.get())) return Refuse(ERROR_TOO_MANY_LINKS);
     return entry;
 }

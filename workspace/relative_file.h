@@ -18,12 +18,13 @@ namespace vandrel {
 // How an entry is opened relative to its held folder.
 enum class RelativeDisposition {
     kOpenExisting,  // fails when it is not there
-    kCreateNew,     // fails when something of that name is there already
-    kOpenOrCreate,
+    kCreateNew,     // fails when something of that name is there already (ERROR_ALREADY_EXISTS)
+    kOpenOrCreate,  // opened, or else created new (so never through a link of that name)
 };
 
 // A folder at path opened for listing and for opening entries relative to it, not followed when it is a
-// link itself; empty when it cannot be opened or is a reparse point (GetLastError: ERROR_REPARSE_POINT_ENCOUNTERED
+// link itself (where the system follows a link all the same, as Wine does with Unix symbolic links, the
+// folder's final path tells it); empty when it cannot be opened or is a reparse point (GetLastError: ERROR_REPARSE_POINT_ENCOUNTERED
 // for a link). access adds to FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 // share is the sharing left to others (no FILE_SHARE_DELETE: nobody may rename it away while held).
 UniqueFile OpenFolderNoFollow(const std::wstring& path, DWORD access = 0,

@@ -33,6 +33,48 @@ TEST(HistoryRecord, FieldsAreQuotedAsRfc4180SaysAndTheLineEndsWithCrLf) {
     EXPECT_EQ("\r\n", header.substr(header.size() - 2));
 }
 
+// Image and entry names come from the package, and texts from the system or the device: none of them
+// may run as a formula when the history is opened in a spreadsheet, in either language.
+TEST(HistoryRecord, AFieldThatBeginsLikeAFormulaIsWrittenAsText) {
+    const struct {
+        const wchar_t* image;
+        const char* written;
+    } cases[] = {
+        {L"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {L"=1+2", "'=1+2"},
+        {L"+cmd|' /C calc'!A0", "'+cmd|' /C calc'!A0"},
+        {L"-2+3", "'-2+3"},
+        {L"@SUM(1,2)", "\"'@SUM(1,2)\""},
+        {L"\t=1", "'\t=1"},
+        {L"\r=1", "\"'\r=1\""},
+        {L"\xFF1D" L"1+1", "'\xEF\xBC\x9D" "1+1"},            // ＝1+1
+        {L"\xFF0B" L"fw.img", "'\xEF\xBC\x8B" "fw.img"},  // ＋fw.img
+        {L"\xFF0D" L"1", "'\xEF\xBC\x8D" "1"},                 // －1
+        {L"\xFF20" L"x", "'\xEF\xBC\xA0" "x"},                 // ＠x
+        {L"fw_=V1.img", "fw_=V1.img"},
+        {L"fw_V1.img", "fw_V1.img"},
+        {L"fw -V1.img", "fw -V1.img"},
+        {L"'=1", "'=1"},
+        {L"", ""},
+    };
+    for (const auto& c : cases) {
+        HistoryRecord record;
+        record.imageName = c.image;
+        const std::string line = HistoryLine(record);
+        // The image is the seventh column; the fields before it are empty.
+        const std::string image = line.substr(6, line.size() - 6);
+        EXPECT_EQ(0u, image.find(std::string(c.written) + ",")) << line;
+    }
+    HistoryRecord japanese;
+    japanese.result = L"=\x66F8\x8FBC\x6210\x529F";  // =書込成功
+    japanese.resultCode = L"-written";
+    japanese.lines = {L"@\x9001\x4FE1\x6A5F", L"two"};  // @送信機 | two
+    const std::string line = HistoryLine(japanese);
+    EXPECT_NE(std::string::npos, line.find(",'=\xE6\x9B\xB8\xE8\xBE\xBC\xE6\x88\x90\xE5\x8A\x9F,'-written,"
+                                           "'@\xE9\x80\x81\xE4\xBF\xA1\xE6\xA9\x9F | two,"))
+        << line;
+}
+
 TEST(HistoryRecord, ABoxTellsItsResultCode) {
     const struct {
         std::wstring text;

@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/scope_exit.h"
+#include "common/text.h"
 #include "package/package_password.h"
 #include "tests/e2e/history_reader.h"
 #include "tests/e2e/write_run_fixture.h"
 #include "tests/workspace/workspace_test_support.h"
+#include "workspace/path_form.h"
 
 namespace vandrel::test {
 namespace {
@@ -142,6 +146,52 @@ TEST_F(HistoryTest, ALockedHistoryLeavesTheRecordInAFileBesideIt) {
     const std::vector<HistoryRow> side = ReadHistory(sideFiles[0]);
     ASSERT_EQ(1u, side.size());
     EXPECT_EQ(L"written", side[0].at(L"result code"));
+}
+
+// Log beside the tool replaced by a link to another folder: the tool writes nothing through it, neither
+// the history nor the library's log. Both go to the workspace's own Log folder, and the message list
+// names it.
+TEST_F(HistoryTest, ALogFolderThatIsALinkGetsNothingAndTheRecordGoesToTheWorkspace) {
+    const SavedWorkspace saved;
+    ASSERT_TRUE(saved.moved());
+    ForgetWorkspaceBaseFolder();
+    const std::wstring logFolder = BinFolder() + L"Log";
+    const std::wstring aside = logFolder + L".saved-" + NewNameDigits();
+    const bool movedAside = ::MoveFileW(logFolder.c_str(), aside.c_str()) != FALSE;
+    const ScopeExit putBack([&] {
+        if (movedAside) ::MoveFileW(aside.c_str(), logFolder.c_str());
+    });
+    TempDir target;
+    {
+        const UnixFolderLink link(logFolder, target.path());
+        ASSERT_TRUE(link.made());
+        ASSERT_TRUE(Start());
+        const std::wstring workspaceLog = saved.base() + L"Log\\";
+        const std::vector<std::wstring> lines = MessageLines();
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {
+            return line.find(L"The log folder ") == 0 && line.find(L"is a link, no folder") != std::wstring::npos &&
+                   line.find(L"go to " + workspaceLog + L" instead.") != std::wstring::npos;
+        })) << "the message list says where the logs go";
+
+        ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 200").empty());
+        SetFirmwarePath(package_);
+        EXPECT_EQ(L"Write successful", StartWritingAndReadBox().text);
+        ASSERT_TRUE(tool_->WaitUntilReady());
+        const std::wstring wentTo = L"The write history was written to " + workspaceLog + L"history.csv.";
+        EXPECT_TRUE(WaitFor([&] {
+            const std::vector<std::wstring> now = MessageLines();
+            return std::find(now.begin(), now.end(), wentTo) != now.end();
+        }, 10000)) << "the message list names where the record went";
+        CloseAndExpectExit();
+
+        EXPECT_TRUE(ListEntries(target.path()).empty()) << "nothing written through the link";
+        const std::vector<HistoryRow> rows = ReadHistory(workspaceLog + L"history.csv");
+        ASSERT_EQ(1u, rows.size());
+        EXPECT_EQ(L"written", rows[0].at(L"result code"));
+        bool libraryLog = false;
+        for (const std::wstring& name : ListEntries(workspaceLog)) libraryLog |= name.compare(0, 10, L"RKUpgrade_") == 0;
+        EXPECT_TRUE(libraryLog) << "the library logs into the workspace's folder";
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "workspace/housekeeping.h"
 #include "workspace/secure_image.h"
 #include "workspace/secure_workspace.h"
+#include "workspace/workspace_log_folder.h"
 
 namespace vandrel::test {
 namespace {
@@ -122,6 +123,38 @@ TEST_F(CleanWorkspaceLinks, AFolderLinkInTheBaseFolderIsNotFollowed) {
     CleanWorkspace();
     EXPECT_EQ("keep", ReadFileBytes(outside / L"keep.txt"));
     EXPECT_EQ("deep", ReadFileBytes(outside / L"inner\\deep.txt"));
+}
+
+// The workspace's Log folder holds the history and the library's log when Log beside the tool is
+// refused: every housekeeping, the close's included, keeps it with what it holds, and only it.
+TEST_F(CleanWorkspaceTest, KeepsTheWorkspacesLogFolderWithItsFiles) {
+    std::wstring logFolder;
+    ASSERT_TRUE(OpenWorkspaceLogFolder(logFolder));
+    EXPECT_EQ(base() + L"Log\\", logFolder);
+    ASSERT_TRUE(WriteFileBytes(logFolder + L"history.csv", "records"));
+    ASSERT_TRUE(MakeFolder(base() + L"Logs"));
+    ASSERT_TRUE(MakeFolder(base() + L"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"));
+
+    CleanWorkspace();
+    ExitCleanup(L"");
+    EXPECT_EQ(std::vector<std::wstring>{L"Log"}, ListEntries(base()));
+    EXPECT_EQ("records", ReadFileBytes(logFolder + L"history.csv"));
+}
+
+// A link of that name is not the workspace's folder: it is neither kept nor entered, nor used.
+TEST_F(CleanWorkspaceLinks, ALinkNamedLogIsNotKeptNorFollowed) {
+    TempDir outside;
+    ASSERT_TRUE(WriteFileBytes(outside / L"keep.txt", "keep"));
+    UnixFolderLink link(base() + L"Log", outside.path());
+    ASSERT_TRUE(link.made());
+
+    std::wstring logFolder;
+    EXPECT_FALSE(OpenWorkspaceLogFolder(logFolder));
+    EXPECT_TRUE(logFolder.empty());
+    CleanWorkspace();
+    EXPECT_EQ("keep", ReadFileBytes(outside / L"keep.txt"));
+    // Wine cannot remove the link itself (Windows removes it), so only it may remain.
+    for (const std::wstring& name : ListEntries(base())) EXPECT_EQ(L"Log", name);
 }
 
 TEST(RemoveFolderIfEmpty, RemovesOnlyAFolderWithoutEntries) {
