@@ -46,7 +46,10 @@ protected:
 TEST_F(DriverTest, StartInstallsTheDriverTheDisplayFollowsTheDeviceAndCloseRemovesIt) {
     ASSERT_TRUE(Start());
     EXPECT_TRUE(RockusbServiceExists()) << "the driver is pre-installed while the tool runs";
-    const auto lines = MessageLines();
+    auto lines = MessageLines();
+    // Where the platform keeps no owner or label (Wine), the start says first that it judged its work
+    // folder only in part.
+    if (!lines.empty() && lines[0].compare(0, 11, L"[Workspace]") == 0) lines.erase(lines.begin());
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ(L"[Driver] Pre-install succeeded.", lines[0]);
     EXPECT_EQ(kNoDevice, lines[1]);
