@@ -41,8 +41,9 @@ bool OwnerStillRuns(DWORD pid, const FILETIME& folderMade) {
 // The copy and then the folder, both by handle: the folder goes only once the copy has gone and nothing
 // else is in it (a folder marked for deletion that is not empty stays).
 void RemoveCopyFolder(HANDLE folder) {
-    const UniqueFile copy = OpenRelative(folder, kLibraryFileName, DELETE, 0, RelativeDisposition::kOpenExisting);
+    UniqueFile copy = OpenRelative(folder, kLibraryFileName, DELETE, 0, RelativeDisposition::kOpenExisting);
     if (copy) DeleteByHandle(copy.get());
+    copy.reset();  // gone with its last handle: only then is the folder empty
     DeleteByHandle(folder);
 }
 
