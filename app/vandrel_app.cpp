@@ -1,7 +1,5 @@
 #include "app/vandrel_app.h"
 
-#include <shlobj.h>
-
 #include "app/vandrel_dlg.h"
 #include "app/window_title.h"
 #include "common/module_path.h"
@@ -54,8 +52,19 @@ void ShowInstanceLockHeld() {
                   LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
 }
 
-// Why the upgrade library could not be had, in traditional Chinese whatever the user's language.
+// A folder the tool would write into is on another computer.
+void ShowRemoteLocation(const std::wstring& folder) {
+    ::MessageBoxW(nullptr, Format(LoadText(IDS_LOCATION_REMOTE).c_str(), folder.c_str()).c_str(),
+                  LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
+}
+
+// Why the upgrade library could not be had, in traditional Chinese whatever the user's language (a
+// remote temporary folder aside: that is the user's setting to change, in the user's language).
 void ShowLibraryFailure(const LibraryLoadFailure& failure) {
+    if (failure.step == LibraryLoadFailure::kRemote) {
+        ShowRemoteLocation(failure.path);
+        return;
+    }
     const std::wstring text =
         failure.step == LibraryLoadFailure::kExtraction
             ? LoadText(IDS_LIBRARY_EXTRACTION_FAILED)
@@ -65,9 +74,11 @@ void ShowLibraryFailure(const LibraryLoadFailure& failure) {
 }
 
 void ShowUntrustedWorkspace() {
-    wchar_t localAppData[MAX_PATH] = {};
-    ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, localAppData);
-    const std::wstring folder = std::wstring(localAppData) + L"\\" + kWorkspaceFolderName + L"\\";
+    if (WhyNoWorkspace() == WorkspaceRefusal::kRemote) {
+        ShowRemoteLocation(WorkspaceParentFolder());
+        return;
+    }
+    const std::wstring folder = WorkspaceParentFolder() + L"\\" + kWorkspaceFolderName + L"\\";
     ::MessageBoxW(nullptr, Format(LoadText(IDS_WORKSPACE_UNTRUSTED).c_str(), folder.c_str()).c_str(),
                   LoadText(IDS_CAPTION_ERROR).c_str(), MB_ICONERROR);
 }

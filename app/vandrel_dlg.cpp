@@ -20,6 +20,7 @@
 #include "upgrade/library_loader.h"
 #include "upgrade/version_confirmation.h"
 #include "workspace/housekeeping.h"
+#include "workspace/secure_workspace.h"
 
 namespace vandrel {
 
@@ -68,6 +69,8 @@ BOOL CVandrelDlg::OnInitDialog() {
     moduleFolder_ = ExecutableFolder();
     SetTitleWithVersion();
     CleanWorkspace(pump_);
+    if (IsWorkspaceCheckPartial())
+        AppendLine(L"[Workspace] This system keeps no owner or label on folders: the work folder was judged by its owner and access list only.");
     // Without the driver no device can be reached: the dialog ends once its initialisation is done, and
     // without the close sequence. The driver tool has just failed, so asking it to take the driver out
     // would fail alike, and no run has left anything behind; the driver package written for the

@@ -7,6 +7,7 @@
 #include "upgrade/library_copy.h"
 #include "upgrade/stale_library_copies.h"
 #include "workspace/carried_file.h"
+#include "workspace/local_location.h"
 #include "workspace/private_folder.h"
 #include "workspace/secure_delete.h"
 
@@ -22,24 +23,41 @@ void UnloadAtExit() { UnloadUpgradeLibrary(); }
 constexpr DWORD kLibraryCopyAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-}  // namespace
-
-std::wstring MakePrivateTempFolder() {
+std::wstring TempFolder() {
     wchar_t temp[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH + 1, temp);
+    return temp;
+}
+
+}  // namespace
+
+std::wstring MakePrivateTempFolder(UniqueFile* held) {
+    const std::wstring temp = TempFolder();
     // The pid in the name lets a later start tell the copies of processes that have ended (see
     // stale_library_copies.h); the ticks keep two folders of one process apart.
-    const std::wstring folder = Format(L"%s%s%lu-%llu", temp, kLibraryCopyFolderPrefix, ::GetCurrentProcessId(), ::GetTickCount64());
+    const std::wstring folder = Format(L"%s%s%lu-%llu", temp.c_str(), kLibraryCopyFolderPrefix, ::GetCurrentProcessId(), ::GetTickCount64());
     // The library is loaded into an elevated process: it must come from a folder nobody else prepared,
     // and that nobody without elevation can write into, from the moment it exists.
-    if (!CreatePrivateFolder(folder, FolderLabel::kHighNoWriteUp)) return {};
+    UniqueFile made = CreatePrivateFolderHeld(folder, FolderLabel::kHighNoWriteUp);
+    if (!made) return {};
+    if (held) *held = std::move(made);
     return folder;
 }
 
 bool LoadUpgradeLibrary(LibraryLoadFailure* failure) {
     if (g_module) return true;
-    RemoveStaleLibraryCopies();
-    const std::wstring folder = MakePrivateTempFolder();
+    // A share is written by whoever administers its machine: the library is not loaded from there.
+    const std::wstring temp = TempFolder();
+    if (!IsLocalFolder(temp)) {
+        if (failure) *failure = {LibraryLoadFailure::kRemote, temp, 0};
+        return false;
+    }
+    UniqueFile madeNow;
+    const std::wstring folder = MakePrivateTempFolder(&madeNow);
+    // Judged against the folder just made: whatever the platform keeps of its security, so it keeps of
+    // the tool's earlier folders.
+    RemoveStaleLibraryCopies(madeNow.get());
+    madeNow.reset();
     const std::wstring path = folder + L"\\" + kLibraryFileName;
     // Held from its first byte until it is loaded: what is loaded is exactly what the tool carries.
     UniqueFile held = folder.empty() ? UniqueFile() : WriteResourceToNewFileAndHold(::GetModuleHandleW(nullptr), IDR_RKUPGRADE_DLL, path,

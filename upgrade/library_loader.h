@@ -6,12 +6,15 @@
 
 #include <string>
 
+#include "common/unique_handle.h"
+
 namespace vandrel {
 
-// Why the copy could not be had: written out (extraction), or loaded from where it was written.
+// Why the copy could not be had: the temporary folder is not on this machine's own disks (remote),
+// written out (extraction), or loaded from where it was written.
 struct LibraryLoadFailure {
-    enum Step { kExtraction, kLoad } step = kExtraction;
-    std::wstring path;  // the copy's path
+    enum Step { kExtraction, kLoad, kRemote } step = kExtraction;
+    std::wstring path;  // the copy's path; the temporary folder for kRemote
     DWORD error = 0;    // the loader's error code, for kLoad
 };
 
@@ -25,9 +28,10 @@ std::wstring UpgradeLibraryPath();
 // Frees the copy and deletes it with its folder (or registers it for deletion at restart). Runs at exit.
 void UnloadUpgradeLibrary();
 
-// Makes a new private folder "<temp>YourApp-<pid>-<ticks>", owner-only with the High no-write-up label
-// from its creation; empty when the folder could not be created by this call (an existing folder is
-// never reused: someone else may have filled it).
-std::wstring MakePrivateTempFolder();
+// Makes a new private folder "<temp>YourApp-<pid>-<ticks>", owned by the Administrators, owner-only
+// with the High no-write-up label from its creation; empty when the folder could not be created by this
+// call (an existing folder is never reused: someone else may have filled it). held, when given, receives
+// the folder open as made (READ_CONTROL).
+std::wstring MakePrivateTempFolder(UniqueFile* held = nullptr);
 
 }  // namespace vandrel

@@ -1,15 +1,14 @@
 #include "upgrade/stale_library_copies.h"
 
-#include <windows.h>
-
 #include <cwchar>
 #include <string>
 
 #include "common/unique_handle.h"
 #include "upgrade/library_copy.h"
+#include "workspace/folder_trust.h"
 #include "workspace/folder_walk.h"
 #include "workspace/path_form.h"
-#include "workspace/secure_delete.h"
+#include "workspace/relative_file.h"
 
 namespace vandrel {
 
@@ -39,26 +38,37 @@ bool OwnerStillRuns(DWORD pid, const FILETIME& folderMade) {
     return ::CompareFileTime(&started, &folderMade) <= 0;
 }
 
-void RemoveCopyFolder(const std::wstring& folder) {
-    const std::wstring copy = folder + L"\\" + kLibraryFileName;
-    ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteOrScheduleAtReboot(copy, 0);  // one attempt: nothing holds the copy of an ended process
-    ::RemoveDirectoryW(folder.c_str());  // fails, and the folder stays, when it holds anything else
+// The copy and then the folder, both by handle: the folder goes only once the copy has gone and nothing
+// else is in it (a folder marked for deletion that is not empty stays).
+void RemoveCopyFolder(HANDLE folder) {
+    UniqueFile copy = OpenRelative(folder, kLibraryFileName, DELETE, 0, RelativeDisposition::kOpenExisting);
+    if (copy) DeleteByHandle(copy.get());
+    copy.reset();  // gone with its last handle: only then is the folder empty
+    DeleteByHandle(folder);
 }
 
 }  // namespace
 
-void RemoveStaleLibraryCopies() {
+void RemoveStaleLibraryCopies(HANDLE madeNow) {
     wchar_t temp[MAX_PATH + 1] = {};
-    if (!::GetTempPathW(MAX_PATH + 1, temp)) return;
+    if (!madeNow || !::GetTempPathW(MAX_PATH + 1, temp)) return;
+    const FolderTrust trust(madeNow);
     const std::wstring pattern = std::wstring(kLibraryCopyFolderPrefix) + L"*";
     ForEachEntry(
         temp,
         [&](const WIN32_FIND_DATAW& entry) {
-            if (!IsFolderEntry(entry) || IsLinkEntry(entry)) return;
+            if (!IsFolderEntry(entry) || IsLinkEntry(entry)) return;  // a first sieve; the handle decides
             const DWORD pid = ProcessIdOf(entry.cFileName);
-            if (pid != 0 && !OwnerStillRuns(pid, entry.ftCreationTime))
-                RemoveCopyFolder(WithTrailingBackslash(temp) + entry.cFileName);
+            if (pid == 0) return;
+            // From here on only this handle is used: a folder swapped for a link after the listing is
+            // refused here, and one swapped after this open is not the one held.
+            const UniqueFile folder =
+                OpenFolderNoFollow(WithTrailingBackslash(temp) + entry.cFileName, DELETE | READ_CONTROL, FILE_SHARE_READ);
+            if (!folder) return;
+            BY_HANDLE_FILE_INFORMATION info{};
+            if (!::GetFileInformationByHandle(folder.get(), &info)) return;
+            if (OwnerStillRuns(pid, info.ftCreationTime) || !trust.IsToolsOwn(folder.get())) return;
+            RemoveCopyFolder(folder.get());
         },
         pattern.c_str());
 }

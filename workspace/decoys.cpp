@@ -49,7 +49,8 @@ void CreateDecoyImages(unsigned folderCount, unsigned filesPerFolder, uint32_t m
     for (unsigned f = 0; f < folderCount; ++f) {
         // Same name form as a run folder, directly beside it; not marked for EFS.
         const std::wstring folder = Format(L"%s%s\\", base.c_str(), MakeNameDigits().c_str());
-        CreatePrivateFolder(folder, FolderLabel::kInherited);
+        // Labelled like a run folder, so that nothing tells them apart.
+        CreatePrivateFolder(folder, FolderLabel::kHighNoReadWriteUp);
         for (unsigned i = 0; i < filesPerFolder; ++i) {
             CreateDecoyImage(folder, minKiB, maxKiB);
             pump.Pump();  // the dialog keeps answering while its run is prepared

@@ -1,11 +1,10 @@
 #include "workspace/integrity_label.h"
 
 #include <windows.h>
-#include <aclapi.h>
 
 namespace vandrel {
 
-UniqueLocal BuildHighIntegrityLabel() {
+UniqueLocal BuildHighIntegrityLabel(DWORD policy) {
     BYTE highSid[SECURITY_MAX_SID_SIZE] = {};
     DWORD highSidSize = sizeof highSid;
     if (!::CreateWellKnownSid(WinHighLabelSid, nullptr, highSid, &highSidSize)) return UniqueLocal();
@@ -14,19 +13,9 @@ UniqueLocal BuildHighIntegrityLabel() {
     UniqueLocal acl(::LocalAlloc(LPTR, aclSize));
     PACL label = static_cast<PACL>(acl.get());
     if (!label || !::InitializeAcl(label, aclSize, ACL_REVISION)) return UniqueLocal();
-    // Medium-integrity processes may still read and run what is there, but write nothing into it.
-    if (!::AddMandatoryAce(label, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
-                           SYSTEM_MANDATORY_LABEL_NO_WRITE_UP, highSid))
+    if (!::AddMandatoryAce(label, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, policy, highSid))
         return UniqueLocal();
     return acl;
-}
-
-bool ApplyHighIntegrityLabel(const std::wstring& folder) {
-    const UniqueLocal label = BuildHighIntegrityLabel();
-    if (!label) return false;
-    std::wstring name = folder;  // the API takes a non-const string
-    return ::SetNamedSecurityInfoW(&name[0], SE_FILE_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                                   static_cast<PACL>(label.get())) == ERROR_SUCCESS;
 }
 
 }  // namespace vandrel

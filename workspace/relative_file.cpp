@@ -90,7 +90,8 @@ UniqueFile OpenFolderNoFollow(const std::wstring& path, DWORD access, DWORD shar
 }
 
 UniqueFile OpenRelative(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                        RelativeDisposition disposition, bool directory, bool refuseHardLinks, DWORD attributes) {
+                        RelativeDisposition disposition, bool directory, bool refuseHardLinks, DWORD attributes,
+                        PSECURITY_DESCRIPTOR security) {
     static const auto createFile = reinterpret_cast<NtCreateFileFunction>(
         reinterpret_cast<void (*)()>(NtdllProc("NtCreateFile")));
     static const auto toDosError = reinterpret_cast<RtlNtStatusToDosErrorFunction>(
@@ -107,6 +108,7 @@ UniqueFile OpenRelative(HANDLE folder, const std::wstring& name, DWORD access, D
     object.RootDirectory = folder;
     object.ObjectName = &nativeName;
     object.Attributes = kObjCaseInsensitive;
+    object.SecurityDescriptor = security;
     const ULONG options = kSynchronousIoNonAlert | kOpenReparsePoint | (directory ? kDirectoryFile : kNonDirectoryFile);
     auto openAs = [&](ULONG nativeDisposition, LONG& result) {
         IO_STATUS_BLOCK status{};

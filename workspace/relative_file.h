@@ -33,11 +33,12 @@ UniqueFile OpenFolderNoFollow(const std::wstring& path, DWORD access = 0,
 // The entry name (a single component: no "\", "/", ".." or ":") inside folder, opened with access and
 // share, never following a reparse point: an entry that is one is refused (ERROR_REPARSE_POINT_ENCOUNTERED),
 // and so is a file with more than one name (a hard link; ERROR_TOO_MANY_LINKS) when refuseHardLinks is set.
-// directory opens or creates a folder instead of a file. Empty on failure, with the Win32 error in
-// GetLastError.
+// directory opens or creates a folder instead of a file; security, when given, is the descriptor of an
+// entry created now (in the same call, so nothing can reach it before). Empty on failure, with the Win32
+// error in GetLastError.
 UniqueFile OpenRelative(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
                         RelativeDisposition disposition, bool directory = false, bool refuseHardLinks = true,
-                        DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+                        DWORD attributes = FILE_ATTRIBUTE_NORMAL, PSECURITY_DESCRIPTOR security = nullptr);
 
 // Deletes the file or empty folder that handle is open on (it must have been opened with DELETE); true
 // when it is marked for deletion and goes with the last handle.

@@ -1,17 +1,19 @@
 #include "workspace/secure_workspace.h"
 
 #include <windows.h>
-#include <aclapi.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <mutex>
 
 #include "common/text.h"
 #include "common/unique_handle.h"
+#include "workspace/folder_trust.h"
+#include "workspace/local_location.h"
 #include "workspace/path_form.h"
-#include "workspace/owner_only_acl.h"
 #include "workspace/private_folder.h"
 #include "workspace/real_path.h"
+#include "workspace/relative_file.h"
 
 namespace vandrel {
 
@@ -30,6 +32,8 @@ struct Workspace {
     std::wstring base;  // with trailing backslash
     std::wstring realBase;
     UniqueFile held;
+    WorkspaceRefusal refusal = WorkspaceRefusal::kNone;
+    bool partialCheck = false;
     std::wstring runFolder;  // the current run folder, with trailing backslash
     std::wstring realRunFolder;
 };
@@ -55,55 +59,62 @@ std::wstring LocalAppData() {
     return localAppData;
 }
 
-// The user of this process, the Administrators or the system: the owners that a process of the user
-// without elevation cannot forge (it would have to be one of them already).
-bool IsTrustedOwner(PSID owner) {
-    if (!owner || !::IsValidSid(owner)) return false;
-    const UniqueLocal user = GetCurrentUserSid();
-    if (user && ::EqualSid(owner, user.get())) return true;
-    for (WELL_KNOWN_SID_TYPE type : {WinBuiltinAdministratorsSid, WinLocalSystemSid}) {
-        BYTE sid[SECURITY_MAX_SID_SIZE] = {};
-        DWORD size = sizeof sid;
-        if (::CreateWellKnownSid(type, nullptr, sid, &size) && ::EqualSid(owner, sid)) return true;
-    }
-    return false;
-}
-
-bool HasTrustedOwner(HANDLE folder) {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                          &descriptor) != ERROR_SUCCESS)
-        return false;
-    const UniqueLocal held(descriptor);
-    return IsTrustedOwner(owner);
-}
-
 bool IsLinkOrFile(DWORD attributes) {
     return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// folder (no trailing backslash) opened and held when it may serve as the base: made now, or a real
-// folder (not a link, and leading where its name says) with a trusted owner; empty otherwise, and then
-// nothing inside it has been touched.
-UniqueFile TakeBaseFolder(const std::wstring& folder, std::wstring& realBase) {
-    const bool made = CreatePrivateFolder(folder, FolderLabel::kHighNoWriteUp);
-    if (!made && ::GetLastError() != ERROR_ALREADY_EXISTS) return UniqueFile();
-    if (IsLinkOrFile(::GetFileAttributesW(folder.c_str()))) return UniqueFile();
-    UniqueFile held(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!held) return UniqueFile();
+// The base folder is held with these: read its security and attributes; nobody may delete or rename it.
+constexpr DWORD kHeldAccess = FILE_READ_ATTRIBUTES | READ_CONTROL;
+constexpr DWORD kHeldShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// How folders found beside the base are judged: against a folder this process made with its own
+// security, once per establishment. Without one made yet, a probe folder is made and deleted again.
+class BaseTrust {
+public:
+    explicit BaseTrust(std::wstring parent) : parent_(std::move(parent)) {}
+    void Learn(HANDLE madeNow) {
+        if (!trust_) trust_.reset(new FolderTrust(madeNow));
+    }
+    bool IsToolsOwn(HANDLE folder) {
+        // The usual case on Windows: owner and label say so, nothing else to make.
+        if (FolderSecurity(folder).IsToolsOwn()) return true;
+        if (!trust_) Probe();
+        return trust_ && trust_->IsToolsOwn(folder);
+    }
+    bool partial() const { return trust_ && !trust_->whole(); }
+
+private:
+    void Probe() {
+        const std::wstring name = parent_ + L"\\" + kWorkspaceFolderName + L".probe-" + NewNameDigits();
+        const UniqueFile probe = CreatePrivateFolderHeld(name, FolderLabel::kHighNoWriteUp, DELETE, 0);
+        if (!probe) return;  // nothing to compare with: nothing found is trusted
+        Learn(probe.get());
+        DeleteByHandle(probe.get());
+    }
+
+    std::wstring parent_;
+    std::unique_ptr<FolderTrust> trust_;
+};
+
+// folder (no trailing backslash) opened and held when it may serve as the base: made now with the
+// tool's security, or a real folder (not a link, and leading where its name says) that the tool made
+// before (see folder_trust.h); empty otherwise, and then nothing inside it has been touched or read.
+UniqueFile TakeBaseFolder(const std::wstring& folder, BaseTrust& trust, std::wstring& realBase) {
+    UniqueFile held = CreatePrivateFolderHeld(folder, FolderLabel::kHighNoWriteUp, kHeldAccess, kHeldShare);
+    if (held) {
+        trust.Learn(held.get());
+    } else {
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) return UniqueFile();
+        held = OpenFolderNoFollow(folder, kHeldAccess, kHeldShare);
+        if (!held || !trust.IsToolsOwn(held.get())) return UniqueFile();
+    }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(held.get(), &info) || IsLinkOrFile(info.dwFileAttributes)) return UniqueFile();
     // A link the attributes do not show (Wine reports links only by path) still leads elsewhere.
     realBase = RealPathOf(held.get());
     if (realBase.empty() || LeadsElsewhere(folder) || !SameRealPath(realBase, RealPathOf(folder)))
         return UniqueFile();
-    if (!HasTrustedOwner(held.get())) return UniqueFile();
-    // Made by someone else before (an earlier version of the tool, or the user): shut it now.
-    if (!made) HardenFolder(folder);
     // The carried tools and driver files written here are encrypted for this user where EFS is available.
     ::EncryptFileW(folder.c_str());
     return held;
@@ -124,16 +135,25 @@ bool IsStillHeldFolder(const std::wstring& path, HANDLE held) {
 
 void EstablishBaseFolder(Workspace& workspace) {
     workspace.looked = true;
+    workspace.refusal = WorkspaceRefusal::kUntrusted;
+    workspace.partialCheck = false;
     const std::wstring parent = LocalAppData();
+    if (!IsLocalFolder(parent)) {
+        workspace.refusal = WorkspaceRefusal::kRemote;
+        return;
+    }
+    BaseTrust trust(parent);
     for (int alternative = 0; alternative <= kAlternativeBases; ++alternative) {
         std::wstring folder = parent + L"\\" + kWorkspaceFolderName;
         if (alternative > 0) folder += Format(L".%d", alternative);
         std::wstring realBase;
-        UniqueFile held = TakeBaseFolder(folder, realBase);
+        UniqueFile held = TakeBaseFolder(folder, trust, realBase);
         if (!held) continue;
         workspace.base = folder + L"\\";
         workspace.realBase = realBase;
         workspace.held = std::move(held);
+        workspace.refusal = WorkspaceRefusal::kNone;
+        workspace.partialCheck = trust.partial();
         return;
     }
 }
@@ -165,10 +185,26 @@ std::wstring GetWorkspaceBaseFolder() {
 }
 
 
+WorkspaceRefusal WhyNoWorkspace() {
+    Workspace& workspace = TheWorkspace();
+    const std::lock_guard<std::mutex> lock(workspace.guard);
+    return workspace.looked ? workspace.refusal : WorkspaceRefusal::kNone;
+}
+
+bool IsWorkspaceCheckPartial() {
+    Workspace& workspace = TheWorkspace();
+    const std::lock_guard<std::mutex> lock(workspace.guard);
+    return workspace.partialCheck;
+}
+
+std::wstring WorkspaceParentFolder() { return LocalAppData(); }
+
 void ForgetWorkspaceBaseFolder() {
     Workspace& workspace = TheWorkspace();
     const std::lock_guard<std::mutex> lock(workspace.guard);
     workspace.looked = false;
+    workspace.refusal = WorkspaceRefusal::kNone;
+    workspace.partialCheck = false;
     workspace.base.clear();
     workspace.realBase.clear();
     workspace.held.reset();
@@ -185,7 +221,9 @@ std::wstring GetRunFolder(bool forceNew) {
 
     const std::wstring digits = MakeNameDigits();
     const std::wstring folder = digits.empty() ? TimestampRunFolder(base) : base + digits + L"\\";
-    CreatePrivateFolder(folder, FolderLabel::kInherited);
+    // Its own label: the user's programs without elevation can neither read the unpacked images and the
+    // secure copy nor write anything in.
+    CreatePrivateFolder(folder, FolderLabel::kHighNoReadWriteUp);
     // Files created in the folder from now on are encrypted for this user where EFS is available.
     ::EncryptFileW(folder.c_str());
     workspace.runFolder = folder;

@@ -10,12 +10,25 @@ namespace vandrel {
 constexpr wchar_t kWorkspaceFolderName[] = L"QuorraUpgrade";
 
 // The workspace base folder (ending in a backslash): %LOCALAPPDATA%\QuorraUpgrade\, made at first use
-// with its owner-only access list and High no-write-up label in one step. It is trusted only when it is
-// a real folder (no junction or symbolic link) owned by the user, the Administrators or the system;
-// otherwise the tool takes QuorraUpgrade.1\ to QuorraUpgrade.9\ beside it, on the same terms, and never
-// touches anything inside the refused one. The folder is held from then on, so that it cannot be renamed
-// or replaced while the tool runs. Empty when no folder can be trusted: nothing may then be written.
+// with its owner (the Administrators), owner-only access list and High no-write-up label in one step. A
+// folder found there is trusted only when it is a real folder (no junction or symbolic link) that the
+// tool made (folder_trust.h): one made beforehand by a program of the user is not. Otherwise the tool
+// takes QuorraUpgrade.1\ to QuorraUpgrade.9\ beside it, on the same terms, and never touches or reads
+// anything inside the refused one. The folder is held from then on without delete sharing, so that it
+// cannot be renamed or replaced while the tool runs. Empty when no folder can be trusted, or when Local
+// AppData is not on this machine's own disks (local_location.h): nothing may then be written.
 std::wstring GetWorkspaceBaseFolder();
+
+// Why GetWorkspaceBaseFolder gave no folder.
+enum class WorkspaceRefusal { kNone, kUntrusted, kRemote };
+WorkspaceRefusal WhyNoWorkspace();
+
+// True when the platform kept neither the owner nor the label of a folder the tool made, so that folders
+// found were judged by owner and access list only (as under Wine).
+bool IsWorkspaceCheckPartial();
+
+// The folder the base folder is made in: the user's Local AppData, as the shell names it now.
+std::wstring WorkspaceParentFolder();
 
 // Lets go of the base folder; the next GetWorkspaceBaseFolder looks for it again. For the end of the
 // process, and for tests that move the folder aside.

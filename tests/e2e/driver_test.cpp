@@ -32,6 +32,13 @@ protected:
         ASSERT_TRUE(Start());
         ASSERT_TRUE(WriteFileBytes(FailFlag(), "x"));
     }
+    // The message list without the note that leads it where the platform keeps no owner or label on
+    // folders (Wine), so that the tool judged its work folder only in part.
+    std::vector<std::wstring> LinesAfterWorkspaceNote() const {
+        auto lines = MessageLines();
+        if (!lines.empty() && lines[0].compare(0, 11, L"[Workspace]") == 0) lines.erase(lines.begin());
+        return lines;
+    }
     bool LastLineIs(const wchar_t* line) {
         const auto lines = MessageLines();
         return !lines.empty() && lines.back() == line;
@@ -46,7 +53,7 @@ protected:
 TEST_F(DriverTest, StartInstallsTheDriverTheDisplayFollowsTheDeviceAndCloseRemovesIt) {
     ASSERT_TRUE(Start());
     EXPECT_TRUE(RockusbServiceExists()) << "the driver is pre-installed while the tool runs";
-    const auto lines = MessageLines();
+    const auto lines = LinesAfterWorkspaceNote();
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ(L"[Driver] Pre-install succeeded.", lines[0]);
     EXPECT_EQ(kNoDevice, lines[1]);
@@ -182,7 +189,7 @@ TEST_F(DriverTest, DuringStartUpDeviceEventsWaitAndASecondStartWaitsForTheReadyW
     EXPECT_EQ(0u, exitCode);
     dialog_ = tool_->WaitUntilReady();
     ASSERT_EQ(window, dialog_);
-    const auto lines = MessageLines();
+    const auto lines = LinesAfterWorkspaceNote();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(L"[Driver] Pre-install succeeded.", lines.front()) << "no \"[Status]\" line before the driver step's";
     CloseAndExpectExit();

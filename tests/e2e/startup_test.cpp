@@ -6,6 +6,9 @@
 #include "resources/resource.h"
 #include "tests/e2e/tool_fixture.h"
 #include "tests/support/resource_patch.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/tool_folders.h"
+#include "tests/workspace/workspace_test_support.h"
 #include "tests/support/temp_dir.h"
 
 namespace vandrel::test {
@@ -138,6 +141,48 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BrokenLibraryCase>& info) { return info.param.name; });
 
 void PrintTo(const BrokenLibraryCase& c, std::ostream* out) { *out << c.name; }
+
+// The temporary folder (the library copy's) or Local AppData (the workspace's) on a share of another
+// machine: the tool says so in the user's language and ends before it writes anything there.
+struct RemoteCase {
+    const char* name;
+    bool temp;  // TEMP and TMP; otherwise Local AppData
+};
+
+class RemoteLocationTest : public ToolTest, public ::testing::WithParamInterface<RemoteCase> {};
+
+TEST_P(RemoteLocationTest, IsRefusedWithABoxAndExitCodeOne) {
+    const std::wstring share = L"\\\\vandrel-test-server\\share\\Folder";
+    std::unique_ptr<ScopedEnvironment> temp, tmp;
+    std::unique_ptr<RelocatedLocalAppData> local;
+    if (GetParam().temp) {
+        temp = std::make_unique<ScopedEnvironment>(L"TEMP", share + L"\\");
+        tmp = std::make_unique<ScopedEnvironment>(L"TMP", share + L"\\");
+    } else {
+        local = std::make_unique<RelocatedLocalAppData>(share);
+        if (!local->relocated()) GTEST_SKIP() << "Local AppData cannot be put on a share here";
+    }
+    const auto before = PrivateLibraryFolders();
+
+    ToolDriver tool(ToolPath());
+    MessageBoxInfo box;
+    ASSERT_TRUE(tool.NextBox(&box, 15000, false));
+    EXPECT_EQ(L"Error", box.caption);
+    EXPECT_EQ(0u, box.text.find(L"The tool cannot start: the folder \\\\vandrel-test-server\\share\\Folder")) << box.text;
+    EXPECT_NE(std::wstring::npos, box.text.find(L"is on another computer")) << box.text;
+    EXPECT_TRUE(tool.WaitForWindow(200) == nullptr) << "the dialog must not appear";
+    DismissMessageBox(box.window);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(tool.WaitForExit(10000, &exitCode));
+    EXPECT_EQ(1u, exitCode);
+    EXPECT_TRUE(NewLibraryFolders(before).empty());
+}
+
+void PrintTo(const RemoteCase& c, std::ostream* out) { *out << c.name; }
+
+INSTANTIATE_TEST_SUITE_P(Cases, RemoteLocationTest,
+                         ::testing::Values(RemoteCase{"Temp", true}, RemoteCase{"LocalAppData", false}),
+                         [](const ::testing::TestParamInfo<RemoteCase>& info) { return info.param.name; });
 
 TEST_F(StartupTest, LibraryLackingAnEntryPointIsRefusedButTheDialogStays) {
     TempDir folder;

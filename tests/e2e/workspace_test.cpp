@@ -16,7 +16,9 @@ using ToolWorkspace = ToolTest;
 
 TEST_F(ToolWorkspace, StartEmptiesTheWorkspaceAndCloseLeavesItEmpty) {
     const std::wstring base = WorkspaceBase();
-    ::CreateDirectoryW(base.c_str(), nullptr);
+    // Made (when missing) as the tool makes it: a folder made by any other means is not taken.
+    ASSERT_EQ(base, GetWorkspaceBaseFolder());
+    ForgetWorkspaceBaseFolder();
     ::CreateDirectoryW((base + L"leftover").c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(base + L"leftover\\fw_old.img", "old image"));
     ASSERT_TRUE(WriteFileBytes(base + L"7za.exe", "stale"));

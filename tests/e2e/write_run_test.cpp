@@ -419,7 +419,26 @@ TEST_F(WriteRunTest, TheEndOfTheSessionUnderAWriteLeavesNoFirmwareThatIsNotRegis
     ASSERT_FALSE(devices_.Plug(L"--pid 0x110B --upgrade-ms 20000").empty());
     SetFirmwarePath(package_);
     ASSERT_TRUE(tool_->Click(IDC_START_WRITING));
-    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(IDC_PROGRESS)); }, 30000)) << "the write runs";
+    // The files of the run folders, and whether one of them is held against deletion (the secure copy,
+    // once the upgrade library reads it).
+    const auto runFiles = [] {
+        std::vector<std::wstring> files;
+        for (const std::wstring& name : ListEntries(WorkspaceBase())) {
+            const std::wstring path = WorkspaceBase() + name;
+            if (!(AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY)) continue;
+            for (const std::wstring& inner : ListEntries(path + L"\\")) files.push_back(path + L"\\" + inner);
+        }
+        return files;
+    };
+    const auto oneIsHeld = [&] {
+        for (const std::wstring& file : runFiles()) {
+            const UniqueFile probe(::CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                 nullptr, OPEN_EXISTING, 0, nullptr));
+            if (!probe && ::GetLastError() == ERROR_SHARING_VIOLATION) return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(WaitFor(oneIsHeld, 30000)) << "the upgrade library reads the secure copy";
 
     DWORD_PTR answer = 1;
     ASSERT_NE(0, ::SendMessageTimeoutW(dialog_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer));
@@ -428,12 +447,7 @@ TEST_F(WriteRunTest, TheEndOfTheSessionUnderAWriteLeavesNoFirmwareThatIsNotRegis
     tool_->Kill();  // as the system ends the process once the session ends
     ASSERT_TRUE(tool_->WaitForExit(10000));
 
-    std::vector<std::wstring> files;
-    for (const std::wstring& name : ListEntries(WorkspaceBase())) {
-        const std::wstring path = WorkspaceBase() + name;
-        if (!(AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY)) continue;
-        for (const std::wstring& inner : ListEntries(path + L"\\")) files.push_back(path + L"\\" + inner);
-    }
+    const std::vector<std::wstring> files = runFiles();
     ASSERT_FALSE(files.empty()) << "the secure copy was still held by the upgrade library";
     for (const std::wstring& file : files) {
         EXPECT_TRUE(IsRegisteredForDeletion(file)) << "left unregistered: " << std::string(file.begin(), file.end());

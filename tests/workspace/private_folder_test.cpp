@@ -28,6 +28,7 @@ struct LabelCase {
     const char* name;
     FolderLabel label;
     bool labelled;
+    DWORD policy;  // of the label entry, when labelled
 };
 
 class PrivateFolder : public ::testing::TestWithParam<LabelCase> {};
@@ -39,6 +40,16 @@ TEST_P(PrivateFolder, DescriptorIsTheProtectedOwnerOnlyListAndTheLabelWhenAskedF
     EXPECT_FALSE(security.attributes()->bInheritHandle);
     auto* descriptor = const_cast<SECURITY_DESCRIPTOR*>(&security.descriptor());
     ASSERT_TRUE(::IsValidSecurityDescriptor(descriptor));
+
+    PSID owner = nullptr;
+    BOOL ownerDefaulted = TRUE;
+    ASSERT_TRUE(::GetSecurityDescriptorOwner(descriptor, &owner, &ownerDefaulted));
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+    ASSERT_NE(nullptr, owner) << "the owner is set, not left to the system";
+    EXPECT_TRUE(::EqualSid(owner, administrators)) << "owner Administrators, S-1-5-32-544";
+    EXPECT_FALSE(ownerDefaulted);
 
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
@@ -59,6 +70,9 @@ TEST_P(PrivateFolder, DescriptorIsTheProtectedOwnerOnlyListAndTheLabelWhenAskedF
         void* ace = nullptr;
         ASSERT_TRUE(::GetAce(sacl, 0, &ace));
         EXPECT_EQ(SYSTEM_MANDATORY_LABEL_ACE_TYPE, static_cast<ACE_HEADER*>(ace)->AceType);
+        EXPECT_EQ(GetParam().policy, static_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace)->Mask);
+        EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, static_cast<ACE_HEADER*>(ace)->AceFlags)
+            << "what is made inside inherits it";
     }
 }
 
@@ -69,11 +83,20 @@ TEST_P(PrivateFolder, IsMadeOnlyWhereNothingOfItsNameExists) {
     EXPECT_FALSE(CreatePrivateFolder(parent / L"new", GetParam().label));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), ::GetLastError());
     EXPECT_FALSE(CreatePrivateFolder(parent / L"missing\\new", GetParam().label)) << "parents are not made";
+    const UniqueFile held = CreatePrivateFolderHeld(parent / L"held", GetParam().label, DELETE, 0);
+    ASSERT_TRUE(held) << "error " << ::GetLastError();
+    EXPECT_FALSE(CreatePrivateFolderHeld(parent / L"held", GetParam().label));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), ::GetLastError()) << "never an existing one, even held";
 }
 
 INSTANTIATE_TEST_SUITE_P(Labels, PrivateFolder,
-                         ::testing::Values(LabelCase{"Inherited", FolderLabel::kInherited, false},
-                                           LabelCase{"HighNoWriteUp", FolderLabel::kHighNoWriteUp, true}),
+                         ::testing::Values(LabelCase{"Inherited", FolderLabel::kInherited, false, 0},
+                                           LabelCase{"HighNoWriteUp", FolderLabel::kHighNoWriteUp, true,
+                                                     SYSTEM_MANDATORY_LABEL_NO_WRITE_UP},
+                                           // Run and decoy folders: the firmware is not readable from below.
+                                           LabelCase{"HighNoReadWriteUp", FolderLabel::kHighNoReadWriteUp, true,
+                                                     SYSTEM_MANDATORY_LABEL_NO_WRITE_UP |
+                                                         SYSTEM_MANDATORY_LABEL_NO_READ_UP}),
                          [](const ::testing::TestParamInfo<LabelCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -66,6 +66,29 @@ TEST_F(WorkspaceBaseFolder, ALinkIsRefusedForTheNextNameBesideIt) {
     RemoveTree(second);
 }
 
+// A program of the user made the base folder before the tool's first start (plain CreateDirectoryW: the
+// user as owner, no label) and left a file in it. The tool does not take it, nor touches anything in it:
+// it works in the next name beside it, and takes that again at its next start.
+TEST_F(WorkspaceBaseFolder, AFolderTheUserMadeBeforehandIsNotUsed) {
+    ForgetWorkspaceBaseFolder();
+    ASSERT_TRUE(::RemoveDirectoryW(base().c_str()));
+    ASSERT_TRUE(::CreateDirectoryW(base().c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(base() + L"planted.txt", "the user's"));
+    const std::wstring next = WithoutTrailingBackslash(base()) + L".1\\";
+    ASSERT_FALSE(FolderExists(next)) << "left from an earlier run";
+
+    EXPECT_EQ(next, GetWorkspaceBaseFolder());
+    CleanWorkspace();
+    EXPECT_EQ(std::vector<std::wstring>{L"planted.txt"}, ListEntries(base()));
+    EXPECT_EQ("the user's", ReadFileBytes(base() + L"planted.txt"));
+    EXPECT_FALSE(IsInWorkspace(base() + L"planted.txt"));
+    ForgetWorkspaceBaseFolder();
+    EXPECT_EQ(next, GetWorkspaceBaseFolder()) << "the folder the tool made is taken again, not set aside";
+
+    ForgetWorkspaceBaseFolder();
+    RemoveTree(next);
+}
+
 // While the tool runs, its base folder is held against renaming (Windows keeps to that; Wine does not).
 // Should it be renamed away and a link put in its place all the same, the link is not taken for it.
 TEST_F(WorkspaceBaseFolder, AFolderSwappedForALinkWhileHeldIsNotUsed) {
