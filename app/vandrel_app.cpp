@@ -2,6 +2,7 @@
 
 #include "app/vandrel_dlg.h"
 #include "app/window_title.h"
+#include "common/dispatching_wait.h"
 #include "common/module_path.h"
 #include "common/text.h"
 #include "common/unique_handle.h"
@@ -38,11 +39,15 @@ bool RunningInstanceAnswers(HANDLE ready) {
 // seconds, nothing answers to the mutex (another program made it).
 bool WaitForRunningInstance(HANDLE ready) {
     const ULONGLONG started = ::GetTickCount64();
+    // Looks at its message queue while it waits: a thread that retrieves no message for five seconds
+    // counts as hung, and the box it shows next would at first be taken for a hung window's.
+    DispatchingPump pump;
     while (!RunningInstanceAnswers(ready)) {
         if (::GetTickCount64() - started >= kInstanceLookMs) return false;
-        ::Sleep(100);
+        pump.Pump();
+        pump.Sleep(100);
     }
-    if (ready) ::WaitForSingleObject(ready, kReadyWaitMs);
+    if (ready) pump.Wait(ready, kReadyWaitMs);
     RaiseRunningInstance();
     return true;
 }

@@ -438,6 +438,8 @@ TEST_F(WriteRunTest, TheEndOfTheSessionUnderAWriteLeavesNoFirmwareThatIsNotRegis
         }
         return false;
     };
+    // After the copy (which holds its file unshared too), once the device is written.
+    ASSERT_TRUE(WaitFor([&] { return IsShown(Control(IDC_PROGRESS)); }, 30000)) << "the write runs";
     ASSERT_TRUE(WaitFor(oneIsHeld, 30000)) << "the upgrade library reads the secure copy";
 
     DWORD_PTR answer = 1;
