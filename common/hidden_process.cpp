@@ -1,5 +1,7 @@
 #include "common/hidden_process.h"
 
+#include "common/restricted_token.h"
+
 #include <algorithm>
 #include <mutex>
 #include <utility>
@@ -79,8 +81,13 @@ HANDLE HelperJob() {
 // Starts commandLine hidden in folder with the standard handles given (inheritable, and the only handles
 // the child inherits), in the helpers' job from its first instruction: a tool ended at any moment leaves
 // no helper behind, not even one that was just being started.
-UniqueHandle StartWithHandles(const std::wstring& commandLine, const std::wstring& folder, HANDLE input,
-                              HANDLE output, HANDLE error) {
+UniqueHandle StartWithHandles(const std::wstring& commandLine, const std::wstring& folder, HelperRights rights,
+                              HANDLE input, HANDLE output, HANDLE error) {
+    UniqueHandle token;
+    if (rights == HelperRights::kRestricted) {
+        token = MakeRestrictedToken();
+        if (!token) return UniqueHandle();
+    }
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');
     std::vector<HANDLE> inherited;
@@ -106,9 +113,13 @@ UniqueHandle StartWithHandles(const std::wstring& commandLine, const std::wstrin
     // Held until it is in the job, where it cannot be born there.
     if (!attributes.bornInTheJob()) flags |= CREATE_SUSPENDED;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, redirected, flags, nullptr, folder.c_str(),
-                          &startup.StartupInfo, &info))
-        return UniqueHandle();
+    // A token made from this process's own needs no privilege to be given to its child.
+    const BOOL created =
+        token ? ::CreateProcessAsUserW(token.get(), nullptr, writable.data(), nullptr, nullptr, redirected, flags,
+                                       nullptr, folder.c_str(), &startup.StartupInfo, &info)
+              : ::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, redirected, flags, nullptr, folder.c_str(),
+                                 &startup.StartupInfo, &info);
+    if (!created) return UniqueHandle();
     ProcessHandles started(info);
     if (!attributes.bornInTheJob()) {
         EndWithTheTool(started.process.get());
@@ -161,13 +172,14 @@ bool EndWithTheTool(HANDLE process) {
 
 // Its standard handles go to NUL: nobody sees its output, and a console made to hold it costs a fifth of
 // 7za's time under Wine.
-UniqueHandle StartHidden(const std::wstring& commandLine, const std::wstring& folder) {
+UniqueHandle StartHidden(const std::wstring& commandLine, const std::wstring& folder, HelperRights rights) {
     const UniqueFile nul = OpenNul();
     const HANDLE handle = nul ? nul.get() : nullptr;
-    return StartWithHandles(commandLine, folder, handle, handle, handle);
+    return StartWithHandles(commandLine, folder, rights, handle, handle, handle);
 }
 
-UniqueHandle StartHiddenCapturing(const std::wstring& commandLine, const std::wstring& folder, UniqueFile& output) {
+UniqueHandle StartHiddenCapturing(const std::wstring& commandLine, const std::wstring& folder, UniqueFile& output,
+                                  HelperRights rights) {
     const UniqueFile nul = OpenNul();
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE reading = nullptr, writing = nullptr;
@@ -175,7 +187,7 @@ UniqueHandle StartHiddenCapturing(const std::wstring& commandLine, const std::ws
     UniqueFile readEnd(reading);
     const UniqueFile writeEnd(writing);
     ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
-    UniqueHandle process = StartWithHandles(commandLine, folder, nul.get(), writeEnd.get(), nul.get());
+    UniqueHandle process = StartWithHandles(commandLine, folder, rights, nul.get(), writeEnd.get(), nul.get());
     if (process) output = std::move(readEnd);
     return process;  // this side's writing end closes here: the pipe ends with the program's
 }

@@ -21,8 +21,8 @@ void EmptyFolderExcept(const std::wstring& folder, const std::wstring& keep, Mes
 // Removes folder only when it has no entries at all (trailing backslash optional; empty path: nothing).
 void RemoveFolderIfEmpty(const std::wstring& folder);
 
-// The close-time clean-up: CleanWorkspace, then whatever it left of the secure image, 7za.exe and the
-// current run folder.
+// The close-time clean-up: CleanWorkspace, then whatever it left of the secure image, the extractor
+// (7z.exe, 7z.dll) and the current run folder.
 void ExitCleanup(const std::wstring& secureImagePath, MessagePump& pump = NoPump());
 
 }  // namespace vandrel
