@@ -178,7 +178,8 @@ TEST_F(UnpackPackageTest, ExtractorThatCannotBeWrittenShowsTheResourceMessage) {
         ExpectOneBox(kNo7zaText);
         EXPECT_TRUE(ReadTree(run_).empty());
         held.reset();
-        if (!::DeleteFileW(extractor.c_str())) ::RemoveDirectoryW(extractor.c_str());
+        for (const wchar_t* name : {L"7z.exe", L"7z.dll"})  // what was planted, and what was written beside it
+            if (!::DeleteFileW((base() + name).c_str())) ::RemoveDirectoryW((base() + name).c_str());
     }
 }
 
