@@ -209,8 +209,8 @@ void SettleDisk() {
     ::Sleep(500);
 }
 
-// 7za alone, a plain copy of the image and its flush, on the package the tool gets. 7za is started as the
-// tool starts it (hidden, output to NUL), the fastest way to run it. What they write is deleted afterwards,
+// 7-Zip alone, a plain copy of the image and its flush, on the package the tool gets. 7-Zip is started as
+// the tool starts it (hidden, output to NUL, with the user's rights only), the fastest way to run it. What they write is deleted afterwards,
 // so that none of it is still waiting to reach the disk while the tool runs.
 struct RawWork {
     double sevenZip = 0, copy = 0, flush = 0;
@@ -218,9 +218,10 @@ struct RawWork {
     double sum() const { return sevenZip + copy + flush; }
 };
 
-// Runs 7za with arguments in folder as the tool does; true when it ended with 0.
+// Runs 7-Zip with arguments in folder as the tool does; true when it ended with 0.
 bool Run7za(const std::wstring& arguments, const std::wstring& folder) {
-    const UniqueHandle sevenZip = StartHidden(L"\"" + BinFolder() + L"test_7za.exe\" " + arguments, folder);
+    const UniqueHandle sevenZip =
+        StartHidden(L"\"" + BinFolder() + L"7-Zip\\7z.exe\" " + arguments, folder, HelperRights::kRestricted);
     DWORD exitCode = 1;
     return sevenZip && ::WaitForSingleObject(sevenZip.get(), INFINITE) == WAIT_OBJECT_0 &&
            ::GetExitCodeProcess(sevenZip.get(), &exitCode) && exitCode == 0;

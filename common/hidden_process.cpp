@@ -1,5 +1,7 @@
 #include "common/hidden_process.h"
 
+#include "common/restricted_token.h"
+
 #include <algorithm>
 #include <mutex>
 #include <utility>
@@ -82,8 +84,13 @@ HANDLE HelperJob() {
 // Starts commandLine hidden in folder with the standard handles given (inheritable, and the only handles
 // the child inherits), in job from its first instruction: a tool ended at any moment leaves no helper
 // behind, not even one that was just being started. GetLastError tells why when it fails.
-UniqueHandle StartWithHandles(const std::wstring& commandLine, const std::wstring& folder, HANDLE input,
-                              HANDLE output, HANDLE error, HANDLE job) {
+UniqueHandle StartWithHandles(const std::wstring& commandLine, const std::wstring& folder, HelperRights rights,
+                              HANDLE input, HANDLE output, HANDLE error, HANDLE job) {
+    UniqueHandle token;
+    if (rights == HelperRights::kRestricted) {
+        token = MakeRestrictedToken();
+        if (!token) return UniqueHandle();
+    }
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');
     std::vector<HANDLE> inherited;
@@ -109,8 +116,13 @@ UniqueHandle StartWithHandles(const std::wstring& commandLine, const std::wstrin
     // Held until it is in the job, where it cannot be born there.
     if (!attributes.bornInTheJob()) flags |= CREATE_SUSPENDED;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, redirected, flags, nullptr, folder.c_str(),
-                          &startup.StartupInfo, &info)) {
+    // A token made from this process's own needs no privilege to be given to its child.
+    const BOOL created =
+        token ? ::CreateProcessAsUserW(token.get(), nullptr, writable.data(), nullptr, nullptr, redirected, flags,
+                                       nullptr, folder.c_str(), &startup.StartupInfo, &info)
+              : ::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, redirected, flags, nullptr, folder.c_str(),
+                                 &startup.StartupInfo, &info);
+    if (!created) {
         const DWORD error = ::GetLastError();
         ::SetLastError(error);  // kept past the clean-up of the attributes and handles
         return UniqueHandle();
@@ -162,10 +174,10 @@ std::string OutputCollector::Take() {
 
 // Its standard handles go to NUL: nobody sees its output, and a console made to hold it costs a fifth of
 // 7za's time under Wine.
-UniqueHandle StartHidden(const std::wstring& commandLine, const std::wstring& folder) {
+UniqueHandle StartHidden(const std::wstring& commandLine, const std::wstring& folder, HelperRights rights) {
     const UniqueFile nul = OpenNul();
     const HANDLE handle = nul ? nul.get() : nullptr;
-    return StartWithHandles(commandLine, folder, handle, handle, handle, HelperJob());
+    return StartWithHandles(commandLine, folder, rights, handle, handle, handle, HelperJob());
 }
 
 void EndHelpersNow() {
@@ -178,7 +190,8 @@ OwnJobHelper StartHiddenInOwnJob(const std::wstring& commandLine, const std::wst
     if (!helper.job) return helper;
     const UniqueFile nul = OpenNul();
     const HANDLE handle = nul ? nul.get() : nullptr;
-    helper.process = StartWithHandles(commandLine, folder, handle, handle, handle, helper.job.get());
+    helper.process =
+        StartWithHandles(commandLine, folder, HelperRights::kTools, handle, handle, handle, helper.job.get());
     const DWORD error = ::GetLastError();
     if (!helper.process) helper.job.reset();
     ::SetLastError(error);
@@ -190,7 +203,8 @@ bool LetOutlastTheTool(HANDLE job) {
     return job && ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 }
 
-UniqueHandle StartHiddenCapturing(const std::wstring& commandLine, const std::wstring& folder, UniqueFile& output) {
+UniqueHandle StartHiddenCapturing(const std::wstring& commandLine, const std::wstring& folder, UniqueFile& output,
+                                  HelperRights rights) {
     const UniqueFile nul = OpenNul();
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE reading = nullptr, writing = nullptr;
@@ -198,7 +212,8 @@ UniqueHandle StartHiddenCapturing(const std::wstring& commandLine, const std::ws
     UniqueFile readEnd(reading);
     const UniqueFile writeEnd(writing);
     ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
-    UniqueHandle process = StartWithHandles(commandLine, folder, nul.get(), writeEnd.get(), nul.get(), HelperJob());
+    UniqueHandle process =
+        StartWithHandles(commandLine, folder, rights, nul.get(), writeEnd.get(), nul.get(), HelperJob());
     if (process) output = std::move(readEnd);
     return process;  // this side's writing end closes here: the pipe ends with the program's
 }

@@ -16,7 +16,7 @@ enum Phase : uint32_t {
     kPhaseClick,               // Start Writing clicked
     kPhaseHousekeepingDone,
     kPhaseRunFolderMade,       // the run folder exists; the decoys are started beside what follows
-    kPhaseSevenZipWritten,     // 7za.exe written out and checked
+    kPhaseSevenZipWritten,     // 7z.exe and 7z.dll written out and checked
     kPhaseUnpacked,            // the extraction has ended
     kPhaseListed,              // the listing, run beside the extraction, has ended too
     kPhaseScanned,

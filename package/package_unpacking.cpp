@@ -11,6 +11,7 @@
 #include "workspace/embedded_files.h"
 #include "workspace/file_facts.h"
 #include "workspace/housekeeping.h"
+#include "workspace/real_path.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel {
@@ -44,17 +45,35 @@ DWORD WaitForExitCode(const UniqueHandle& process, MessagePump& pump) {
     return ExitCodeOf(process.get());
 }
 
-// 7za.exe written out and held unchanged until its process has started: it runs with administrator
-// rights, so a file swapped after the check must never be what runs. A file found changed is written
-// again once; the path comes back empty when 7za cannot be put in place as carried.
-UniqueFile ExtractAndPin7za(std::wstring& extractor) {
+// 7z.exe and 7z.dll written out and held unchanged until both runs have ended: the DLL is loaded by the
+// running program, so a file swapped after the check must never be what runs. Files found changed are
+// written again once; the path comes back empty when the extractor cannot be put in place as carried.
+PinnedFiles ExtractAndPin7za(std::wstring& extractor) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         extractor = ExtractBuiltIn7za();
         if (extractor.empty() || !IsExistingFile(extractor)) break;
-        if (UniqueFile pinned = PinBuiltIn7za(extractor)) return pinned;
+        PinnedFiles pinned;
+        if (PinBuiltIn7za(extractor, pinned)) return pinned;
     }
     extractor.clear();
-    return UniqueFile();
+    return PinnedFiles();
+}
+
+// The package opened once, for reading, sharing only reading: until it is let go nobody can change,
+// replace, rename or delete it, so that the file 7-Zip lists is the file it extracts. 7-Zip is given its
+// final path (links resolved), on which no link is left to be turned elsewhere and no folder can be
+// renamed while the file below it is open. Empty when it cannot be held so.
+struct HeldPackage {
+    UniqueFile file;
+    std::wstring path;
+};
+HeldPackage HoldPackage(const std::wstring& firmwarePath) {
+    HeldPackage held;
+    held.file.reset(::CreateFileW(firmwarePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (held.file) held.path = RealPathOf(held.file.get());
+    if (held.path.empty()) held.file.reset();
+    return held;
 }
 
 }  // namespace
@@ -67,9 +86,15 @@ ExitCodeQuery SetExitCodeQuery(ExitCodeQuery query) {
 
 bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::vector<PackageEntry>* listing,
                    MessagePump& pump) {
+    // Held from here until both runs have ended, as are the extractor's files.
+    const HeldPackage package = HoldPackage(firmwarePath);
+    if (!package.file) {
+        ShowFailure(output, Format(LoadText(IDS_PACKAGE_NOT_HELD).c_str(), firmwarePath.c_str()));
+        return false;
+    }
     std::wstring extractor;
-    UniqueFile pinned = ExtractAndPin7za(extractor);
-    if (!pinned) {
+    const PinnedFiles pinned = ExtractAndPin7za(extractor);
+    if (pinned.empty()) {
         ShowFailure(output, LoadText(IDS_NO_7ZA));
         return false;
     }
@@ -85,16 +110,18 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::
         // Starting a process takes tens of milliseconds (more while security software looks at it): the
         // starts are made beside the dialog's thread, which answers meanwhile.
         const BackgroundWork starts([&] {
-            extraction = StartHidden(Format(kExtractTemplate, extractor.c_str(), firmwarePath.c_str(),
+            // Both runs parse a file that any program of the user could have made: they get no more rights
+            // than the user has without elevation.
+            extraction = StartHidden(Format(kExtractTemplate, extractor.c_str(), package.path.c_str(),
                                             kPackagePassword, outputFolder.c_str()),
-                                     outputFolder);
+                                     outputFolder, HelperRights::kRestricted);
             // Side by side with the extraction, so that it costs next to no time: what the package says of
             // itself.
             lister = StartHiddenCapturing(
-                Format(kListTemplate, extractor.c_str(), kPackagePassword, firmwarePath.c_str()), outputFolder, listed);
+                Format(kListTemplate, extractor.c_str(), kPackagePassword, package.path.c_str()), outputFolder,
+                listed, HelperRights::kRestricted);
         }, pump);
     }
-    pinned.reset();
     if (!extraction || !lister) {
         WaitForExitCode(extraction, pump);
         WaitForExitCode(lister, pump);

@@ -17,7 +17,9 @@ constexpr DWORD kUnknownExitCode = 0xFFFFFFFF;
 
 // Runs 7za hidden on the package with the built-in password into the current run folder, and beside it
 // 7za's listing of the package, and waits for both; true when both ended with 0, with the package's
-// entries in listing (when given). False after one "7z Extraction Failed" box on output: the run folder
+// entries in listing (when given). Both runs get only the user's own rights, and the package is held
+// open against writing, renaming and deletion from the start until both have ended. False after one
+// "7z Extraction Failed" box on output (also when the package cannot be held so): the run folder
 // then goes with whatever was unpacked, and a full disk (7za failed on a volume that had less free space
 // than the package needs, or that it filled) is told as such, the exit code becoming a line of the
 // message list.

@@ -18,6 +18,7 @@
 #define IDS_EMPTY_IMAGE 143
 // A second block in both languages (144 to 159).
 #define IDS_INSTANCE_LOCK_HELD 144
+#define IDS_PACKAGE_NOT_HELD 145
 
 // Texts shown in one language whatever the user's: blocks of their own, so that the Japanese block
 // above never hides them.
@@ -60,7 +61,8 @@
 #define IDR_ROCKUSB_CAT 139
 #define IDR_ROCKUSB_INF 140
 #define IDR_ROCKUSB_SYS 141
-#define IDR_7ZA_EXE 1012
+#define IDR_7ZA_EXE 1012  // 7-Zip's console 7z.exe
+#define IDR_7Z_DLL 1020   // the 7z.dll it loads from its own folder
 
 #define IDC_FIRMWARE_PATH 1000
 #define IDC_SELECT 1001

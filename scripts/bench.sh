@@ -2,8 +2,8 @@
 # Benchmarks the tool against a virtual transmitter (not part of the tests), with the tool's own phase
 # timestamps beside the raw work on the same files:
 # - latency: from the Start Writing click to the worker's start, step by step in the order of the work,
-#   with a package of three 256 MiB images, against 7za alone, a plain copy and its flush (medians of
-#   BENCH_ROUNDS rounds, 5), and what runs beside it (decoys, 7za's listing, the worker's deletion of the
+#   with a package of three 256 MiB images, against 7-Zip alone, a plain copy and its flush (medians of
+#   BENCH_ROUNDS rounds, 5), and what runs beside it (decoys, 7-Zip's listing, the worker's deletion of the
 #   unpacked images); then one line per goal: the longest time the dialog does not answer from the click
 #   to the result box and the phase it fell in; the tool's own work beyond the raw work and what it is made
 #   of; the image check's CRC-32 timed alone; click to worker start against the raw work; the secure copy

@@ -175,7 +175,9 @@ digest() { sha256sum "$1" | cut -d' ' -f1; }
               rockusb.sys:sys rockusb.cat:cat; do
     echo "$(digest "${given[${pair#*:}]}")  ${pair%%:*}"
   done
-  echo "$(digest "$build/third_party/7za.exe")  7za.exe (7-Zip 21.07, see THIRD_PARTY_NOTICES.md)"
+  for name in 7z.exe 7z.dll; do
+    echo "$(digest "$build/third_party/7-Zip/$name")  $name (7-Zip 26.03, see THIRD_PARTY_NOTICES.md)"
+  done
 } > "$stage/RELEASE.txt"
 
 mkdir -p "$out"

@@ -21,6 +21,10 @@ constexpr EmbeddedFile kDriverPackage[] = {
     {IDR_ROCKUSB_INF, L"rockusb.inf"}, {IDR_ROCKUSB_SYS, L"rockusb.sys"},
 };
 
+// 7-Zip's console program and the library it loads from its own folder; the library first, so that the
+// program is never there without it.
+constexpr EmbeddedFile kExtractor[] = {{IDR_7Z_DLL, kBuiltIn7zDllName}, {IDR_7ZA_EXE, kBuiltIn7zaName}};
+
 HMODULE Self() { return ::GetModuleHandleW(nullptr); }
 
 // The carried file id at path, held open; empty when the resource is missing or the file differs.
@@ -45,13 +49,15 @@ bool ExtractDriverPackage() {
 std::wstring ExtractBuiltIn7za() {
     const std::wstring base = GetWorkspaceBaseFolder();
     if (base.empty()) return {};
-    const std::wstring target = base + kBuiltIn7zaName;
-    bool written = false;
-    if (!WriteResourceToFile(Self(), IDR_7ZA_EXE, target, FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN, &written))
-        return {};
-    // Drops the temporary attribute given at creation.
-    if (written) ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    return target;
+    for (const EmbeddedFile& file : kExtractor) {
+        const std::wstring target = base + file.name;
+        bool written = false;
+        if (!WriteResourceToFile(Self(), file.id, target, FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN, &written))
+            return {};
+        // Drops the temporary attribute given at creation.
+        if (written) ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    }
+    return base + kBuiltIn7zaName;
 }
 
 bool PinDriverPackage(PinnedFiles& pinned) {
@@ -67,6 +73,15 @@ bool PinDriverPackage(PinnedFiles& pinned) {
     return true;
 }
 
-UniqueFile PinBuiltIn7za(const std::wstring& path) { return PinEmbeddedFile(IDR_7ZA_EXE, path); }
+bool PinBuiltIn7za(const std::wstring& path, PinnedFiles& pinned) {
+    const size_t name = path.find_last_of(L'\\') + 1;
+    if (name == 0 || path.compare(name, std::wstring::npos, kBuiltIn7zaName) != 0) return false;
+    UniqueFile program = PinEmbeddedFile(IDR_7ZA_EXE, path);
+    UniqueFile library = program ? PinEmbeddedFile(IDR_7Z_DLL, path.substr(0, name) + kBuiltIn7zDllName) : UniqueFile();
+    if (!library) return false;
+    pinned.push_back(std::move(program));
+    pinned.push_back(std::move(library));
+    return true;
+}
 
 }  // namespace vandrel

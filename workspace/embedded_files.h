@@ -11,9 +11,10 @@
 
 namespace vandrel {
 
-// The extractor's name in the workspace base folder. Earlier versions left it there under this name, and
-// the exit clean-up deletes it by this name.
-constexpr wchar_t kBuiltIn7zaName[] = L"7za.exe";
+// The extractor's names in the workspace base folder: 7-Zip's console 7z.exe and the 7z.dll that it loads
+// from its own folder. The exit clean-up deletes both by these names.
+constexpr wchar_t kBuiltIn7zaName[] = L"7z.exe";
+constexpr wchar_t kBuiltIn7zDllName[] = L"7z.dll";
 // The driver-install console tool's name: the vendor's own, shown to the user in the elevation prompt,
 // and the name it is started by.
 constexpr wchar_t kDriverToolName[] = L"driver_x64.exe";
@@ -21,7 +22,8 @@ constexpr wchar_t kDriverToolName[] = L"driver_x64.exe";
 // Writes DIFxAPI.dll, driver_x64.exe, rockusb.cat, rockusb.inf and rockusb.sys (IDR_DIFXAPI_DLL to
 // IDR_ROCKUSB_SYS) into the workspace base folder; true when all five are there, written now or left from before.
 bool ExtractDriverPackage();
-// Writes 7za.exe (IDR_7ZA_EXE) into the workspace base folder; its full path, or empty.
+// Writes 7z.dll (IDR_7Z_DLL) and 7z.exe (IDR_7ZA_EXE) into the workspace base folder; the full path of
+// 7z.exe, or empty unless both are there.
 std::wstring ExtractBuiltIn7za();
 
 // Carried files held open for reading without write or delete sharing: while held, nobody can change,
@@ -31,7 +33,9 @@ using PinnedFiles = std::vector<UniqueFile>;
 // Holds the five driver-package files in the workspace base folder, each checked to be exactly its
 // resource; false (nothing added to pinned) when one is missing, open for writing elsewhere, or differs.
 bool PinDriverPackage(PinnedFiles& pinned);
-// Holds 7za.exe at path, checked to be exactly IDR_7ZA_EXE; empty when it is not.
-UniqueFile PinBuiltIn7za(const std::wstring& path);
+// Holds 7z.exe at path and 7z.dll beside it, each checked to be exactly its resource; false (nothing
+// added to pinned) when either is not. The DLL is loaded by the running extractor, after its start: both
+// stay held until the extractor has ended.
+bool PinBuiltIn7za(const std::wstring& path, PinnedFiles& pinned);
 
 }  // namespace vandrel

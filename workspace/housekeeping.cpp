@@ -92,8 +92,10 @@ void ExitCleanup(const std::wstring& secureImagePath, MessagePump& pump) {
     CleanWorkspace(pump);
     if (IsInRunFolder(secureImagePath)) DeleteOrScheduleAtReboot(secureImagePath, kDeleteBudgetMs, pump);
 
-    const std::wstring sevenZip = GetWorkspaceBaseFolder() + kBuiltIn7zaName;
-    if (IsExistingFile(sevenZip)) DeleteOrScheduleAtReboot(sevenZip, kDeleteBudgetMs, pump);
+    for (const wchar_t* name : {kBuiltIn7zaName, kBuiltIn7zDllName}) {
+        const std::wstring extractor = GetWorkspaceBaseFolder() + name;
+        if (IsExistingFile(extractor)) DeleteOrScheduleAtReboot(extractor, kDeleteBudgetMs, pump);
+    }
 
     RemoveFolderIfEmpty(CurrentRunFolder());
 }

@@ -28,8 +28,8 @@ void EmptyFolderExcept(const std::wstring& folder, const std::wstring& keep, Mes
 void RemoveFolderIfEmpty(const std::wstring& folder);
 
 // The close-time clean-up: CleanWorkspace (which keeps the workspace's Log folder, so the history and the
-// library's log written there stay), then whatever it left of the secure image, 7za.exe and the current
-// run folder.
+// library's log written there stay), then whatever it left of the secure image, the extractor (7z.exe,
+// 7z.dll) and the current run folder.
 void ExitCleanup(const std::wstring& secureImagePath, MessagePump& pump = NoPump());
 
 }  // namespace vandrel

@@ -4,6 +4,7 @@
 
 #include "common/hidden_process.h"
 #include "common/unique_handle.h"
+#include "tests/common/token_facts.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/driving.h"
 
@@ -30,6 +31,40 @@ TEST(HiddenProcess, InheritsNoHandleOfTheStarterAndWritesItsOutputNowhere) {
     DWORD available = 1;
     ASSERT_TRUE(::PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr));
     EXPECT_EQ(0u, available) << "the child wrote into a handle it inherited";
+}
+
+// The facts of the probe's own token, as it reports them when started with rights.
+std::string ProbeTokenFacts(HelperRights rights) {
+    const test::TempDir folder;
+    UniqueFile output;
+    const UniqueHandle process = StartHiddenCapturing(
+        L"\"" + test::BinFolder() + L"hidden-process-probe.exe\" 0 token", folder.path(), output, rights);
+    if (!process) return "not started";
+    OutputCollector collected(std::move(output));
+    std::string text = collected.Take();
+    DWORD exitCode = 99;
+    if (::WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.get(), &exitCode) ||
+        exitCode != 0)
+        return "failed: " + text;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+std::string OwnTokenFacts() {
+    UniqueHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return "unreadable";
+    return test::TokenFacts(token.get());
+}
+
+// A helper that opens untrusted input runs as the user without elevation: Administrators only denies,
+// no privilege but change-notify is left, and the integrity level is the tool's own. A helper started with
+// the tool's rights keeps them.
+TEST(HiddenProcess, RestrictedHelperRunsWithoutAdministratorsAndPrivilegesAtTheSameLevel) {
+    const std::string own = OwnTokenFacts();
+    const std::string integrity = own.substr(own.find(" integrity="));
+    EXPECT_EQ("administrators=deny-only privileges=SeChangeNotifyPrivilege" + integrity,
+              ProbeTokenFacts(HelperRights::kRestricted));
+    EXPECT_EQ(own, ProbeTokenFacts(HelperRights::kTools));
 }
 
 TEST(HiddenProcess, AProgramThatIsNotThereGivesNoHandle) {

@@ -21,7 +21,8 @@ TEST_F(ToolWorkspace, StartEmptiesTheWorkspaceAndCloseLeavesItEmpty) {
     ForgetWorkspaceBaseFolder();
     ::CreateDirectoryW((base + L"leftover").c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(base + L"leftover\\fw_old.img", "old image"));
-    ASSERT_TRUE(WriteFileBytes(base + L"7za.exe", "stale"));
+    ASSERT_TRUE(WriteFileBytes(base + L"7za.exe", "stale"));  // left by a version that carried 7za.exe
+    ASSERT_TRUE(WriteFileBytes(base + L"7z.dll", "stale"));
     const auto pendingBefore = PendingDeletionPaths();
 
     ASSERT_TRUE(Start());

@@ -37,7 +37,7 @@ UniqueHandle WaitForExtractionOf(DWORD toolId, DWORD timeoutMs) {
     UniqueHandle extraction;
     WaitFor(
         [&] {
-            const std::vector<DWORD> ids = ChildProcessIds(toolId, L"7za.exe");
+            const std::vector<DWORD> ids = ChildProcessIds(toolId, L"7z.exe");
             if (ids.size() == 1) extraction.reset(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, ids.front()));
             return static_cast<bool>(extraction);
         },

@@ -23,7 +23,7 @@ std::wstring MakeLargePackage(const TempDir& folder, size_t imageBytes);
 // Images of a package anywhere below folder (the decoys and the secure copy are named fw_ and hex digits).
 std::vector<std::wstring> UnpackedImagesLeft(const std::wstring& folder = WorkspaceBase());
 
-// The 7za that unpacks for the tool: the one of its 7za children still running once the package's
+// The 7-Zip that unpacks for the tool: the one of its 7z.exe children still running once the package's
 // listing (the other one, quick) has ended. Empty when none came within timeoutMs.
 UniqueHandle WaitForExtractionOf(DWORD toolId, DWORD timeoutMs = 30000);
 

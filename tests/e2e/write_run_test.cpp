@@ -304,8 +304,9 @@ TEST_F(WriteRunTest, PicksTheFirmwareThroughTheFileDialog) {
 struct RefusedCase {
     const char* name;
     const wchar_t* deviceOptions;  // null: no device; devices apart are separated by "|"
-    // "<package>": the good package; "<empty image package>": one whose V1 image has 0 bytes; "<missing>":
-    // a path naming no file; "": none; "empty.img": an image of 0 bytes; else a file holding "not a
+    // "<package>": the good package; "<package in use>": the good package, open for writing by another
+    // program; "<empty image package>": one whose V1 image has 0 bytes; "<missing>": a path naming no file;
+    // "": none; "empty.img": an image of 0 bytes; else a file holding "not a
     // package" to make (below folders made as needed).
     const wchar_t* firmware;
     const wchar_t* caption;
@@ -325,8 +326,15 @@ TEST_P(RefusedRunTest, EndsWithAMessageAndStartsNothing) {
         ASSERT_FALSE(devices_.Plug(options).empty());
     }
     std::wstring firmware = c.firmware;
+    UniqueFile writer;
     if (firmware == L"<package>") {
         firmware = package_;
+    } else if (firmware == L"<package in use>") {
+        firmware = package_;
+        writer.reset(::CreateFileW(package_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(writer);
     } else if (firmware == L"<empty image package>") {
         TempDir content;
         ASSERT_TRUE(WriteTree(content.path(), {{L"fw_V1.img", ""}, {L"sub\\fw_V2.img", ImageBytes('2')}}));
@@ -363,6 +371,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"NoSuchPackage", L"", L"<missing>", L"File Not Found", L"The firmware file was not found:\n%s"},
         RefusedCase{"NotAPackage", L"", L"broken.7z", L"7z Extraction Failed",
                     L"Extraction failed (7za exit code=2). Please verify the password or file integrity."},
+        RefusedCase{"PackageOpenForWriting", L"", L"<package in use>", L"7z Extraction Failed",
+                    L"The firmware package %s cannot be opened, or another program has it open for writing. "
+                    L"Nothing was written.\nClose the program that uses it, then press Start Writing again."},
         RefusedCase{"NoDeviceAfterUnpacking", nullptr, L"<package>", L"Message", L"No found device!"},
         RefusedCase{"NoImageForTheVersion", L"--pid 0x1234", L"<package>", L"File Not Found",
                     L"No .img file for V0 was found in the extracted folder."},

@@ -52,7 +52,7 @@ int RunInFolder(const std::wstring& commandLine, const std::wstring& folder, DWO
 
 int MakePackage(const std::wstring& folder, const std::wstring& package, const std::wstring& password,
                 const std::wstring& switches) {
-    return RunInFolder(L"\"" + BinFolder() + L"test_7za.exe\" a -t7z -p" + password + L" -mhe=on " + switches + L" \"" +
+    return RunInFolder(L"\"" + BinFolder() + L"7-Zip\\7z.exe\" a -t7z -p" + password + L" -mhe=on " + switches + L" \"" +
                            package + L"\" *",
                        folder, 600000);
 }

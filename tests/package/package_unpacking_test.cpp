@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "package/image_selection.h"
 #include "package/package_unpacking.h"
+#include "common/text.h"
+#include "resources/resource.h"
+#include "tests/common/token_facts.h"
 #include "tests/package/package_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tests/workspace/workspace_test_support.h"
@@ -77,7 +82,7 @@ TEST_F(UnpackPackageTest, UnpacksThePackageIntoTheRunFolderAndNowhereElse) {
     EXPECT_TRUE(ReadTree(run_) == kFirmware);
     // The run folder (given with its trailing backslash) and the extractor; nothing beside them.
     std::vector<std::wstring> expected = {run_.substr(base().size(), run_.size() - base().size() - 1),
-                                          L"7za.exe"};
+                                          L"7z.exe", L"7z.dll"};
     std::vector<std::wstring> entries = ListEntries(base());
     std::sort(expected.begin(), expected.end());
     std::sort(entries.begin(), entries.end());
@@ -117,7 +122,6 @@ TEST_F(UnpackPackageTest, PackageThatCannotBeOpenedShowsTheExitCode) {
     const Case cases[] = {
         {L"wrong password", Package(L"other password.bin", L"not_the_built_in_one")},
         {L"truncated", packages_ + L"truncated.bin"},
-        {L"missing", packages_ + L"missing.bin"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -146,14 +150,19 @@ TEST_F(UnpackPackageTest, UnreadableExitCodeIsAFailedExtraction) {
 
 TEST_F(UnpackPackageTest, ExtractorThatCannotBeWrittenShowsTheResourceMessage) {
     const std::wstring package = Package(L"pkg.bin");
-    const std::wstring extractor = base() + L"7za.exe";
     struct Case {
         const wchar_t* name;
+        const wchar_t* file;
         bool folder;
     };
-    // A planted file held open cannot be replaced (Wine as root would write into a read-only one).
-    for (const Case& c : {Case{L"a folder in its place", true}, Case{L"a planted file in use", false}}) {
+    // A planted file held open cannot be replaced (Wine as root would write into a read-only one). The
+    // program is useless without its DLL: either one not in place stops the run.
+    for (const Case& c : {Case{L"a folder in place of 7z.exe", L"7z.exe", true},
+                          Case{L"a planted 7z.exe in use", L"7z.exe", false},
+                          Case{L"a folder in place of 7z.dll", L"7z.dll", true},
+                          Case{L"a planted 7z.dll in use", L"7z.dll", false}}) {
         SCOPED_TRACE(c.name);
+        const std::wstring extractor = base() + c.file;
         UniqueFile held;
         if (c.folder) {
             ASSERT_TRUE(::CreateDirectoryW(extractor.c_str(), nullptr));
@@ -169,8 +178,95 @@ TEST_F(UnpackPackageTest, ExtractorThatCannotBeWrittenShowsTheResourceMessage) {
         ExpectOneBox(kNo7zaText);
         EXPECT_TRUE(ReadTree(run_).empty());
         held.reset();
-        if (!::DeleteFileW(extractor.c_str())) ::RemoveDirectoryW(extractor.c_str());
+        for (const wchar_t* name : {L"7z.exe", L"7z.dll"})  // what was planted, and what was written beside it
+            if (!::DeleteFileW((base() + name).c_str())) ::RemoveDirectoryW((base() + name).c_str());
     }
+}
+
+// A package that cannot be held against writing is never given to 7-Zip: what it lists and what it
+// extracts could be two different files.
+TEST_F(UnpackPackageTest, PackageThatCannotBeHeldEndsTheRunBeforeTheExtractor) {
+    const std::wstring inUse = Package(L"in use.bin");
+    const UniqueFile writer(::CreateFileW(inUse.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(writer);
+    ASSERT_TRUE(::CreateDirectoryW((packages_ + L"folder.bin").c_str(), nullptr));
+    struct Case {
+        const wchar_t* name;
+        std::wstring path;
+    };
+    for (const Case& c : {Case{L"missing", packages_ + L"missing.bin"},
+                          Case{L"open for writing by another program", inUse},
+                          Case{L"a folder", packages_ + L"folder.bin"}}) {
+        SCOPED_TRACE(c.name);
+        output_.boxes.clear();
+
+        EXPECT_FALSE(UnpackPackage(c.path, output_));
+
+        ExpectOneBox(Format(LoadText(IDS_PACKAGE_NOT_HELD).c_str(), c.path.c_str()));
+        EXPECT_TRUE(ReadTree(run_).empty());
+        EXPECT_FALSE(FileExists(base() + L"7z.exe")) << "the extractor is not even written out";
+    }
+}
+
+// A pump that, at every wait for a 7-Zip run, does what any program of the user could try on the
+// package (write into it, rename it, delete it) and reads the run's token.
+class ObservingPump : public MessagePump {
+public:
+    explicit ObservingPump(std::wstring package) : package_(std::move(package)) {}
+    void Pump() override {}
+    DWORD Wait(HANDLE handle, DWORD timeoutMs) override {
+        if (::GetProcessId(handle) != 0) Observe(handle);
+        return ::WaitForSingleObject(handle, timeoutMs);
+    }
+    void Sleep(DWORD ms) override { ::Sleep(ms); }
+
+    int runs = 0;
+    std::vector<std::string> tokens;
+    std::vector<DWORD> tamperErrors;
+
+private:
+    void Observe(HANDLE process) {
+        ++runs;
+        UniqueHandle token;
+        tokens.push_back(::OpenProcessToken(process, TOKEN_QUERY, token.put()) ? TokenFacts(token.get())
+                                                                                : "unreadable");
+        const UniqueFile writer(::CreateFileW(package_.c_str(), GENERIC_WRITE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        tamperErrors.push_back(writer ? ERROR_SUCCESS : ::GetLastError());
+        tamperErrors.push_back(::MoveFileExW(package_.c_str(), (package_ + L".old").c_str(), 0) ? ERROR_SUCCESS
+                                                                                                 : ::GetLastError());
+        tamperErrors.push_back(::DeleteFileW(package_.c_str()) ? ERROR_SUCCESS : ::GetLastError());
+    }
+
+    std::wstring package_;
+};
+
+std::string OwnIntegrity() {
+    UniqueHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+    const std::string facts = TokenFacts(token.get());
+    return facts.substr(facts.find(" integrity="));
+}
+
+// From the click until both 7-Zip runs ended, the package is the tool's: nobody writes into it, renames
+// it or deletes it. Both runs parse it with the user's rights only.
+TEST_F(UnpackPackageTest, WhileSevenZipRunsThePackageIsHeldAndItRunsRestricted) {
+    const std::wstring package = Package(L"held package.bin");
+    ObservingPump pump(package);
+
+    ASSERT_TRUE(UnpackPackage(package, output_, nullptr, pump));
+
+    EXPECT_TRUE(ReadTree(run_) == kFirmware);
+    ASSERT_EQ(2, pump.runs) << "the extraction and the listing";
+    for (const std::string& token : pump.tokens)
+        EXPECT_EQ("administrators=deny-only privileges=SeChangeNotifyPrivilege" + OwnIntegrity(), token);
+    for (DWORD error : pump.tamperErrors) EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), error);
+    EXPECT_TRUE(UniqueFile(::CreateFileW(package.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr)))
+        << "let go once both runs ended";
 }
 
 TEST_F(UnpackPackageTest, MissingRunFolderMeansTheExtractorCannotBeLaunched) {

@@ -36,7 +36,8 @@ TEST_F(Without7za, UnpackingShowsTheResourceMessageAndStartsNothing) {
     EXPECT_EQ(L"7z Extraction Failed", output.boxes[0].caption);
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), output.boxes[0].type);
     EXPECT_TRUE(ListEntries(run).empty());
-    EXPECT_FALSE(FileExists(base() + L"7za.exe"));
+    EXPECT_FALSE(FileExists(base() + L"7z.exe"));
+    EXPECT_FALSE(FileExists(base() + L"7z.dll"));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "common/sha256.h"
 #include "resources/resource.h"
 #include "tests/support/temp_dir.h"
 #include "tests/workspace/workspace_test_support.h"
@@ -294,40 +296,127 @@ TEST_F(ExtractDriverPackageTest, FailureAtTheCatalogLeavesTheFilesAfterItUntouch
 
 using ExtractBuiltIn7zaTest = WorkspaceTest;
 
-TEST_F(ExtractBuiltIn7zaTest, WritesTheCarried7zaHiddenAndNotTemporary) {
+// The SHA-256 of bytes, in lower-case hexadecimal.
+std::wstring Sha256Of(const std::string& bytes) {
+    Sha256 hash;
+    hash.Update(bytes.data(), bytes.size());
+    return hash.FinishHex();
+}
+
+// The file version in a program's or DLL's version resource, as "major.minor"; empty when it has none.
+std::wstring FileVersionOf(const std::wstring& path) {
+    DWORD ignored = 0;
+    std::vector<BYTE> block(::GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT size = 0;
+    if (block.empty() || !::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) ||
+        !::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &size) || !info)
+        return {};
+    return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(info->dwFileVersionMS));
+}
+
+// 7-Zip 26.03, the build the tool pins: 21.07 and older open formats with published code-execution faults.
+TEST_F(ExtractBuiltIn7zaTest, WritesTheCarried7Zip2603HiddenAndNotTemporary) {
+    struct Carried {
+        int id;
+        const wchar_t* name;
+        const wchar_t* sha256;  // as the build pins it for this architecture
+    };
     const std::wstring path = ExtractBuiltIn7za();
-    ASSERT_EQ(base() + L"7za.exe", path);
-    const std::string genuine = OwnResource(IDR_7ZA_EXE);
-    ASSERT_FALSE(genuine.empty());
-    EXPECT_TRUE(ReadFileBytes(path) == genuine);
-    // Wine keeps only the hidden, system and archive bits, so the temporary one given at creation is
-    // gone there anyway; on Windows this checks that it was dropped.
-    const DWORD attributes = AttributesOf(path);
-    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_FALSE(attributes & FILE_ATTRIBUTE_TEMPORARY);
+    ASSERT_EQ(base() + L"7z.exe", path);
+    for (const Carried& c : {Carried{IDR_7ZA_EXE, L"7z.exe", SEVENZIP_EXE_SHA256},
+                             Carried{IDR_7Z_DLL, L"7z.dll", SEVENZIP_DLL_SHA256}}) {
+        SCOPED_TRACE(std::string(c.name, c.name + wcslen(c.name)));
+        const std::string genuine = OwnResource(c.id);
+        ASSERT_FALSE(genuine.empty());
+        EXPECT_EQ(c.sha256, Sha256Of(genuine));
+        const std::wstring file = base() + c.name;
+        EXPECT_TRUE(ReadFileBytes(file) == genuine);
+        EXPECT_EQ(L"26.3", FileVersionOf(file));
+        // Wine keeps only the hidden, system and archive bits, so the temporary one given at creation is
+        // gone there anyway; on Windows this checks that it was dropped.
+        const DWORD attributes = AttributesOf(file);
+        EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
+        EXPECT_FALSE(attributes & FILE_ATTRIBUTE_TEMPORARY);
+    }
 }
 
 TEST_F(ExtractBuiltIn7zaTest, TargetIsLeftAloneOnlyWhenItIsTheResourceAlready) {
-    const std::string genuine = OwnResource(IDR_7ZA_EXE);
-    const std::wstring target = base() + L"7za.exe";
-    for (const TargetCase& c : kTargetCases) {
-        SCOPED_TRACE(c.name);
-        if (!CanRun(c)) continue;
-        UniqueFile held = PlantTarget(c, target, genuine);
-        const std::string before = ReadFileBytes(target);
-        const DWORD attributesBefore = AttributesOf(target);
+    struct Carried {
+        int id;
+        const wchar_t* name;
+    };
+    for (const Carried& file : {Carried{IDR_7ZA_EXE, L"7z.exe"}, Carried{IDR_7Z_DLL, L"7z.dll"}}) {
+        const std::string genuine = OwnResource(file.id);
+        const std::wstring target = base() + file.name;
+        for (const TargetCase& c : kTargetCases) {
+            SCOPED_TRACE(std::string(file.name, file.name + wcslen(file.name)) + ": " + c.name);
+            if (!CanRun(c)) continue;
+            UniqueFile held = PlantTarget(c, target, genuine);
+            const std::string before = ReadFileBytes(target);
+            const DWORD attributesBefore = AttributesOf(target);
 
-        const std::wstring path = ExtractBuiltIn7za();
+            const std::wstring path = ExtractBuiltIn7za();
 
-        EXPECT_EQ(c.succeeds ? target : std::wstring(), path);
-        ExpectOutcome(c, target, genuine, before, attributesBefore, !path.empty());
-        if (c.rewritten) {
-            EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN),
-                      AttributesOf(target) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+            EXPECT_EQ(c.succeeds ? base() + L"7z.exe" : std::wstring(), path);
+            ExpectOutcome(c, target, genuine, before, attributesBefore, !path.empty());
+            if (c.rewritten) {
+                EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN),
+                          AttributesOf(target) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+            }
+            held.reset();
+            RemoveEntry(target);
         }
-        held.reset();
-        RemoveEntry(target);
     }
+}
+
+// What another program can do to a pinned file: write into it, rename it, delete it.
+enum class Tamper { Write, Rename, Delete };
+
+DWORD TamperWith(const std::wstring& path, Tamper how) {
+    BOOL done = FALSE;
+    switch (how) {
+    case Tamper::Write: {
+        const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                                                              FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        done = static_cast<bool>(file);
+        break;
+    }
+    case Tamper::Rename: done = ::MoveFileExW(path.c_str(), (path + L".old").c_str(), 0); break;
+    case Tamper::Delete: done = ::DeleteFileW(path.c_str()); break;
+    }
+    return done ? ERROR_SUCCESS : ::GetLastError();
+}
+
+// Both files are held: the DLL is loaded by the running extractor well after its start, so a DLL that
+// could still be swapped then would run with whatever rights the extractor has.
+TEST_F(ExtractBuiltIn7zaTest, PinHoldsTheProgramAndItsLibraryAgainstEveryChange) {
+    const std::wstring path = ExtractBuiltIn7za();
+    ASSERT_FALSE(path.empty());
+    PinnedFiles pinned;
+    ASSERT_TRUE(PinBuiltIn7za(path, pinned));
+    EXPECT_EQ(2u, pinned.size());
+    for (const wchar_t* name : {L"7z.exe", L"7z.dll"})
+        for (Tamper how : {Tamper::Write, Tamper::Rename, Tamper::Delete}) {
+            SCOPED_TRACE(std::string(name, name + wcslen(name)) + " tamper " + std::to_string(static_cast<int>(how)));
+            EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), TamperWith(base() + name, how));
+        }
+    pinned.clear();
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), TamperWith(base() + L"7z.dll", Tamper::Write));
+}
+
+TEST_F(ExtractBuiltIn7zaTest, PinRefusesAChangedLibraryOrAnotherName) {
+    const std::wstring path = ExtractBuiltIn7za();
+    ASSERT_FALSE(path.empty());
+    PinnedFiles pinned;
+    EXPECT_FALSE(PinBuiltIn7za(base() + L"7za.exe", pinned)) << "the DLL is looked for beside 7z.exe only";
+    std::string altered = OwnResource(IDR_7Z_DLL);
+    altered[altered.size() / 2] ^= 0x5A;
+    ASSERT_TRUE(WriteFileBytes(base() + L"7z.dll", altered));
+    EXPECT_FALSE(PinBuiltIn7za(path, pinned));
+    EXPECT_TRUE(pinned.empty()) << "nothing stays held after a refusal";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), TamperWith(path, Tamper::Write));
 }
 
 }  // namespace

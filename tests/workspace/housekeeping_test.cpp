@@ -27,7 +27,8 @@ TEST_F(CleanWorkspaceTest, EmptyBaseFolderStaysAndStaysEmpty) {
 }
 
 TEST_F(CleanWorkspaceTest, RemovesEveryFileAndNestedFolderButNotTheBase) {
-    ASSERT_TRUE(WriteHidden(base() + L"7za.exe", "MZ"));
+    ASSERT_TRUE(WriteHidden(base() + L"7z.exe", "MZ"));
+    ASSERT_TRUE(WriteHidden(base() + L"7z.dll", "MZ"));
     ASSERT_TRUE(WriteFileBytes(base() + L"rockusb.inf", "[Version]"));
     const std::wstring runA = base() + L"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\\";
     const std::wstring runB = base() + L"20240102030405678\\";
@@ -51,7 +52,8 @@ TEST_F(CleanWorkspaceTest, LockedFileKeepsItsFolderUntilTheNextHousekeeping) {
     ASSERT_TRUE(MakeFolder(run + L"pkg\\"));
     ASSERT_TRUE(WriteFileBytes(run + L"pkg\\fw_V0.img", "zero"));
     ASSERT_TRUE(WriteFileBytes(run + L"locked.img", "held"));
-    ASSERT_TRUE(WriteHidden(base() + L"7za.exe", "MZ"));
+    ASSERT_TRUE(WriteHidden(base() + L"7z.exe", "MZ"));
+    ASSERT_TRUE(WriteHidden(base() + L"7z.dll", "MZ"));
     const std::wstring locked = run + L"locked.img";
     RegistrationCleanup cleanup(locked);
     UniqueFile lock = LockFile(locked);
@@ -192,7 +194,8 @@ TEST_F(ExitCleanupTest, RemovesEverythingLeftFromARun) {
     UniqueFile file;
     ASSERT_TRUE(CreateSecureImageFile(secureImage, file));
     file.reset();
-    ASSERT_TRUE(WriteHidden(base() + L"7za.exe", "MZ"));
+    ASSERT_TRUE(WriteHidden(base() + L"7z.exe", "MZ"));
+    ASSERT_TRUE(WriteHidden(base() + L"7z.dll", "MZ"));
     ASSERT_TRUE(MakeFolder(base() + L"DDDDDDDDDDDDDDDDDDDDDDDDDDDDDDDD"));
     ASSERT_TRUE(WriteHidden(base() + L"DDDDDDDDDDDDDDDDDDDDDDDDDDDDDDDD\\fw_1.img", "decoy"));
 
