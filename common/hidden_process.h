@@ -40,8 +40,9 @@ private:
     UniqueHandle thread_;
 };
 
-// Ends every helper in the helpers' job (7za) now, before the tool itself ends: at the end of the session
-// nothing may go on writing into the workspace once it has been cleaned.
+// Ends every process in the helpers' job (7-Zip, and whatever it started) now, before the tool itself
+// ends: once the unpacking is over, and at the end of the session, nothing may go on writing into the
+// workspace.
 void EndHelpersNow();
 
 // A helper in a job of its own, which ends it (and whatever it started) when the job is closed, with the

@@ -136,6 +136,9 @@ bool UnpackPackage(const std::wstring& firmwarePath, DialogOutput& output, std::
     MarkPhase(kPhaseUnpacked);
     const DWORD listExitCode = WaitForExitCode(lister, pump);
     MarkPhase(kPhaseListed);
+    // Nothing that either run started may outlive it: a package that took 7-Zip over could otherwise leave
+    // a process behind that holds the listing's pipe open or goes on writing into the workspace.
+    EndHelpersNow();
     const std::vector<PackageEntry> entries =
         listExitCode == 0 ? ParsePackageListing(listingText.Take()) : std::vector<PackageEntry>();
     if (exitCode != 0) {

@@ -5,6 +5,8 @@
 #include "resources/resource.h"
 #include "workspace/carried_file.h"
 #include "workspace/file_content.h"
+#include "workspace/folder_walk.h"
+#include "workspace/secure_delete.h"
 #include "workspace/secure_workspace.h"
 
 namespace vandrel {
@@ -32,6 +34,26 @@ UniqueFile PinEmbeddedFile(int id, const std::wstring& path) {
     ResourceBytes bytes;
     if (!LoadRcData(Self(), id, bytes)) return UniqueFile();
     return OpenHoldingExactly(path, bytes);
+}
+
+bool IsCarriedName(const wchar_t* name) {
+    const auto same = [name](const wchar_t* carried) { return ::lstrcmpiW(name, carried) == 0; };
+    for (const EmbeddedFile& file : kDriverPackage)
+        if (same(file.name)) return true;
+    return same(kBuiltIn7zaName) || same(kBuiltIn7zDllName);
+}
+
+// The base folder is the driver tool's own folder, the first place where it looks for the DLLs it loads,
+// and it runs with administrator rights: nothing may lie there but what the tool carries (7-Zip writes into
+// the workspace too, and a package that took it over could have left a DLL there). Whatever else is there
+// goes now; false when something stays.
+bool OnlyCarriedFilesIn(const std::wstring& base) {
+    bool clean = true;
+    ForEachEntry(base, [&](const WIN32_FIND_DATAW& entry) {
+        if (IsFolderEntry(entry) || IsCarriedName(entry.cFileName)) return;
+        if (!DeleteFileWithRetry(base + entry.cFileName, 0)) clean = false;
+    });
+    return clean;
 }
 
 }  // namespace
@@ -62,7 +84,7 @@ std::wstring ExtractBuiltIn7za() {
 
 bool PinDriverPackage(PinnedFiles& pinned) {
     const std::wstring base = GetWorkspaceBaseFolder();
-    if (base.empty()) return false;
+    if (base.empty() || !OnlyCarriedFilesIn(base)) return false;
     PinnedFiles files;
     for (const EmbeddedFile& file : kDriverPackage) {
         UniqueFile held = PinEmbeddedFile(file.id, base + file.name);

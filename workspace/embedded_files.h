@@ -31,7 +31,9 @@ std::wstring ExtractBuiltIn7za();
 using PinnedFiles = std::vector<UniqueFile>;
 
 // Holds the five driver-package files in the workspace base folder, each checked to be exactly its
-// resource; false (nothing added to pinned) when one is missing, open for writing elsewhere, or differs.
+// resource, after deleting every other file there but the extractor's (the driver tool looks for its DLLs
+// beside itself); false (nothing added to pinned) when one is missing, open for writing elsewhere, or
+// differs, or another file cannot be deleted.
 bool PinDriverPackage(PinnedFiles& pinned);
 // Holds 7z.exe at path and 7z.dll beside it, each checked to be exactly its resource; false (nothing
 // added to pinned) when either is not. The DLL is loaded by the running extractor, after its start: both

@@ -75,6 +75,28 @@ TEST(HiddenProcess, AProgramThatIsNotThereGivesNoHandle) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
 }
 
+// Once an unpacking is over nothing 7-Zip started may live on; the helpers' job still takes the next one.
+TEST(HiddenProcess, EndingTheHelpersEndsEveryOneAndLaterHelpersStillStart) {
+    const test::TempDir folder;
+    const std::wstring waiting = L"\"" + test::BinFolder() + L"hidden-process-probe.exe\" --wait";
+    const UniqueHandle first = StartHidden(waiting, folder.path());
+    const UniqueHandle second = StartHidden(waiting, folder.path(), HelperRights::kRestricted);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(second);
+    EndHelpersNow();
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ::WaitForSingleObject(first.get(), 10000));
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ::WaitForSingleObject(second.get(), 10000));
+
+    const UniqueHandle later = StartHidden(waiting, folder.path());
+    ASSERT_TRUE(later);
+    BOOL inJob = FALSE;
+    ASSERT_TRUE(::IsProcessInJob(later.get(), nullptr, &inJob));
+    EXPECT_TRUE(inJob) << "a helper started after the others were ended is one of the tool's helpers again";
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(later.get(), 500));
+    EndHelpersNow();
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ::WaitForSingleObject(later.get(), 10000));
+}
+
 // A helper in a job of its own is ended with the job (the tool killed mid-step), unless it was let go
 // first (a driver installer past its time limit must be left to finish).
 TEST(HiddenProcess, AHelperInItsOwnJobEndsWithTheJobUnlessLetGo) {

@@ -193,6 +193,22 @@ TEST_F(DriverInstallTest, AnUnstartableToolIsReportedWithItsErrorCodeAndNoSystem
               output.lines);
 }
 
+// The driver tool looks for the DLLs it loads in its own folder first, the base folder, where 7-Zip writes
+// too: whatever a package that took 7-Zip over left there must be gone before the tool runs.
+TEST_F(DriverInstallTest, NoFileButTheCarriedOnesIsLeftBesideTheToolWhenItRuns) {
+    ASSERT_TRUE(service.Remove());
+    ASSERT_TRUE(CopyDriverFiles(Base()));
+    for (const wchar_t* planted : {L"version.dll", L"setupapi.dll", L"notes.txt"})
+        ASSERT_TRUE(WriteFileBytes(Base() + planted, "planted"));
+    ASSERT_TRUE(WriteFileBytes(Base() + L"7z.dll", "the extractor's library stays"));
+
+    EXPECT_TRUE(PreInstallDriver(output));
+    EXPECT_EQ(std::vector<std::wstring>{kInstallSucceeded}, output.lines);
+    for (const wchar_t* planted : {L"version.dll", L"setupapi.dll", L"notes.txt"})
+        EXPECT_FALSE(FileExists(Base() + planted)) << "left beside the driver tool: " << testing::PrintToString(planted);
+    EXPECT_TRUE(FileExists(Base() + L"7z.dll"));
+}
+
 // The driver tool runs with administrator rights from a folder the user's other processes could reach:
 // one changed after its extraction is written again before it runs, and never runs as it was found.
 // The changed tool is ours with one byte more, so it would run (and hang, as told) if it were started.
