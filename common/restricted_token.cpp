@@ -6,19 +6,10 @@ namespace vandrel {
 
 namespace {
 
-// A block of token information; empty when it cannot be read.
-std::vector<BYTE> InformationOf(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
-    DWORD size = 0;
-    ::GetTokenInformation(token, kind, nullptr, 0, &size);
-    std::vector<BYTE> info(size);
-    if (size == 0 || !::GetTokenInformation(token, kind, info.data(), size, &size)) return {};
-    return info;
-}
-
 // Makes user the owner of what token's programs make where that owner would be the group it only denies
 // (an elevated token's default); false when that is needed and fails.
 bool KeepOwnerOutOf(HANDLE token, PSID denied, PSID user) {
-    const std::vector<BYTE> owner = InformationOf(token, TokenOwner);
+    const std::vector<BYTE> owner = TokenInformation(token, TokenOwner);
     if (owner.empty()) return false;
     if (!::EqualSid(reinterpret_cast<const TOKEN_OWNER*>(owner.data())->Owner, denied)) return true;
     TOKEN_OWNER userOwner{user};
@@ -28,7 +19,7 @@ bool KeepOwnerOutOf(HANDLE token, PSID denied, PSID user) {
 // Every privilege of token but change-notify (held by every account: it only skips traversal checks).
 std::vector<LUID_AND_ATTRIBUTES> PrivilegesBeyondChangeNotify(HANDLE token) {
     std::vector<LUID_AND_ATTRIBUTES> beyond;
-    const std::vector<BYTE> info = InformationOf(token, TokenPrivileges);
+    const std::vector<BYTE> info = TokenInformation(token, TokenPrivileges);
     LUID changeNotify{};
     if (info.empty() || !::LookupPrivilegeValueW(nullptr, SE_CHANGE_NOTIFY_NAME, &changeNotify)) return beyond;
     const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(info.data());
@@ -42,7 +33,7 @@ std::vector<LUID_AND_ATTRIBUTES> PrivilegesBeyondChangeNotify(HANDLE token) {
 
 // True when token lets its programs act as Administrators in no way: the group, where present, only denies.
 bool AdministratorsOnlyDenies(HANDLE token, PSID administrators) {
-    const std::vector<BYTE> info = InformationOf(token, TokenGroups);
+    const std::vector<BYTE> info = TokenInformation(token, TokenGroups);
     if (info.empty()) return false;
     const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(info.data());
     for (DWORD i = 0; i < groups->GroupCount; ++i)
@@ -68,6 +59,14 @@ std::vector<BYTE> UserAndSystemAcl(PSID user) {
 }
 
 }  // namespace
+
+std::vector<BYTE> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
+    DWORD size = 0;
+    ::GetTokenInformation(token, kind, nullptr, 0, &size);
+    std::vector<BYTE> info(size);
+    if (size == 0 || !::GetTokenInformation(token, kind, info.data(), size, &size)) return {};
+    return info;
+}
 
 UniqueHandle MakeRestrictedToken() {
     UniqueHandle own;
@@ -95,7 +94,7 @@ UniqueHandle MakeRestrictedToken() {
 
     // An elevated token makes its objects owned by, and open to, Administrators, which the helper no longer
     // is: they go to the user instead, with SYSTEM beside.
-    std::vector<BYTE> user = InformationOf(restricted.get(), TokenUser);
+    std::vector<BYTE> user = TokenInformation(restricted.get(), TokenUser);
     if (user.empty()) return UniqueHandle();
     PSID userSid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
     std::vector<BYTE> acl = UserAndSystemAcl(userSid);

@@ -2,6 +2,10 @@
 // without what elevation adds.
 #pragma once
 
+#include <windows.h>
+
+#include <vector>
+
 #include "common/unique_handle.h"
 
 namespace vandrel {
@@ -12,5 +16,8 @@ namespace vandrel {
 // admits the user and SYSTEM only.
 // Empty when the system refuses; a program started with it can only touch what the user could already touch.
 UniqueHandle MakeRestrictedToken();
+
+// A block of the token's information of kind (TOKEN_USER, TOKEN_GROUPS, ...); empty when it cannot be read.
+std::vector<BYTE> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind);
 
 }  // namespace vandrel

@@ -12,14 +12,6 @@
 namespace vandrel {
 namespace {
 
-std::vector<BYTE> Information(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
-    DWORD size = 0;
-    ::GetTokenInformation(token, kind, nullptr, 0, &size);
-    std::vector<BYTE> block(size);
-    if (size == 0 || !::GetTokenInformation(token, kind, block.data(), size, &size)) return {};
-    return block;
-}
-
 PSID UserOf(const std::vector<BYTE>& user) { return reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid; }
 
 // The token as built, read back: what the helper gets however the system then treats it.
@@ -37,8 +29,8 @@ TEST(RestrictedToken, DeniesAdministratorsDropsPrivilegesAndKeepsUserAndLevel) {
     DWORD size = 0;
     ASSERT_TRUE(::GetTokenInformation(token.get(), TokenType, &type, sizeof type, &size));
     EXPECT_EQ(TokenPrimary, type);
-    const std::vector<BYTE> ownUser = Information(own.get(), TokenUser);
-    const std::vector<BYTE> user = Information(token.get(), TokenUser);
+    const std::vector<BYTE> ownUser = TokenInformation(own.get(), TokenUser);
+    const std::vector<BYTE> user = TokenInformation(token.get(), TokenUser);
     ASSERT_FALSE(ownUser.empty());
     ASSERT_FALSE(user.empty());
     EXPECT_TRUE(::EqualSid(UserOf(ownUser), UserOf(user)));
@@ -50,9 +42,9 @@ TEST(RestrictedToken, DeniesAdministratorsDropsPrivilegesAndKeepsUserAndLevel) {
 TEST(RestrictedToken, ObjectsItMakesBelongToTheUser) {
     const UniqueHandle token = MakeRestrictedToken();
     ASSERT_TRUE(token);
-    const std::vector<BYTE> user = Information(token.get(), TokenUser);
-    const std::vector<BYTE> owner = Information(token.get(), TokenOwner);
-    const std::vector<BYTE> dacl = Information(token.get(), TokenDefaultDacl);
+    const std::vector<BYTE> user = TokenInformation(token.get(), TokenUser);
+    const std::vector<BYTE> owner = TokenInformation(token.get(), TokenOwner);
+    const std::vector<BYTE> dacl = TokenInformation(token.get(), TokenDefaultDacl);
     ASSERT_FALSE(user.empty());
     ASSERT_FALSE(owner.empty());
     ASSERT_FALSE(dacl.empty());

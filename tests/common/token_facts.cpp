@@ -3,17 +3,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/restricted_token.h"
+
 namespace vandrel::test {
 
 namespace {
-
-std::vector<BYTE> Information(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
-    DWORD size = 0;
-    ::GetTokenInformation(token, kind, nullptr, 0, &size);
-    std::vector<BYTE> block(size);
-    if (size == 0 || !::GetTokenInformation(token, kind, block.data(), size, &size)) return {};
-    return block;
-}
 
 std::string AdministratorsState(const TOKEN_GROUPS& groups) {
     BYTE administrators[SECURITY_MAX_SID_SIZE] = {};
@@ -43,9 +37,9 @@ std::string PrivilegeNames(const TOKEN_PRIVILEGES& privileges) {
 }  // namespace
 
 std::string TokenFacts(HANDLE token) {
-    const std::vector<BYTE> groups = Information(token, TokenGroups);
-    const std::vector<BYTE> privileges = Information(token, TokenPrivileges);
-    const std::vector<BYTE> label = Information(token, TokenIntegrityLevel);
+    const std::vector<BYTE> groups = TokenInformation(token, TokenGroups);
+    const std::vector<BYTE> privileges = TokenInformation(token, TokenPrivileges);
+    const std::vector<BYTE> label = TokenInformation(token, TokenIntegrityLevel);
     if (groups.empty() || privileges.empty() || label.empty()) return "unreadable";
     PSID level = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(label.data())->Label.Sid;
     char integrity[16] = {};
