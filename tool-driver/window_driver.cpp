@@ -113,6 +113,9 @@ bool WaitForMessageBox(DWORD processId, MessageBoxInfo* box, DWORD timeoutMs, HW
                 box->window = w;
                 box->caption = WindowText(w);
                 box->text = WindowText(text);
+                // Every box has a caption. None read means the box's thread did not answer yet: Wine takes a
+                // thread that waited long without looking at its queue for a hung one until its box runs.
+                if (box->caption.empty()) continue;
                 return true;
             }
             return false;

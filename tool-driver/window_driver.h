@@ -55,7 +55,8 @@ struct MessageBoxInfo {
     std::wstring caption;
     std::wstring text;
 };
-// A message box of the process other than `except`: a top-level dialog with the static text 0xFFFF.
+// A message box of the process other than `except`: a top-level dialog with the static text 0xFFFF, read
+// once it answers (its caption is not empty).
 bool WaitForMessageBox(DWORD processId, MessageBoxInfo* box, DWORD timeoutMs = 15000, HWND except = nullptr);
 // Presses the box's default button.
 void DismissMessageBox(HWND box);
