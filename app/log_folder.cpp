@@ -10,21 +10,6 @@ namespace vandrel {
 
 namespace {
 
-// Whether path, not followed when it is a link, still opens the folder that held is open on.
-bool StillLeadsTo(const std::wstring& path, HANDLE held, DWORD& error) {
-    const UniqueFile now = OpenFolderNoFollow(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    if (!now) {
-        error = ::GetLastError();
-        return false;
-    }
-    BY_HANDLE_FILE_INFORMATION a{}, b{};
-    const bool same = ::GetFileInformationByHandle(now.get(), &a) && ::GetFileInformationByHandle(held, &b) &&
-                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-                      a.nFileIndexLow == b.nFileIndexLow;
-    if (!same) error = ERROR_FILE_INVALID;
-    return same;
-}
-
 void Tell(const std::wstring& line, DialogOutput& output) {
     if (!line.empty()) output.AppendLine(line);
 }
@@ -47,10 +32,11 @@ void LogFolder::Open(const std::wstring& besideTool, DialogOutput& output) {
 }
 
 HANDLE LogFolder::Current(std::wstring& path, std::wstring& line) {
-    if (held_ && StillLeadsTo(besideTool_, held_.get(), refusal_)) {
+    if (held_ && StillOpensHeldFolder(besideTool_, held_.get())) {
         path = besideTool_;
         return held_.get();
     }
+    if (held_) refusal_ = ::GetLastError();
     held_.reset();
     if (!fallback_) fallback_ = OpenWorkspaceLogFolder(fallbackPath_);
     if (!toldFallback_) {

@@ -89,6 +89,18 @@ UniqueFile OpenFolderNoFollow(const std::wstring& path, DWORD access, DWORD shar
     return folder;
 }
 
+bool StillOpensHeldFolder(const std::wstring& path, HANDLE held) {
+    const UniqueFile now = OpenFolderNoFollow(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    if (!now) return false;
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    if (!::GetFileInformationByHandle(now.get(), &a) || !::GetFileInformationByHandle(held, &b)) return false;
+    if (a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+        a.nFileIndexLow == b.nFileIndexLow)
+        return true;
+    ::SetLastError(ERROR_FILE_INVALID);
+    return false;
+}
+
 UniqueFile OpenRelative(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
                         RelativeDisposition disposition, bool directory, bool refuseHardLinks, DWORD attributes,
                         PSECURITY_DESCRIPTOR security) {

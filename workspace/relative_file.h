@@ -30,6 +30,11 @@ enum class RelativeDisposition {
 UniqueFile OpenFolderNoFollow(const std::wstring& path, DWORD access = 0,
                               DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE);
 
+// Whether path, opened as OpenFolderNoFollow does, still is the folder that held is open on (the same
+// volume and file index): nothing was renamed or put in its place since. False, with the reason in
+// GetLastError (ERROR_FILE_INVALID for another folder), when not.
+bool StillOpensHeldFolder(const std::wstring& path, HANDLE held);
+
 // The entry name (a single component: no "\", "/", ".." or ":") inside folder, opened with access and
 // share, never following a reparse point: an entry that is one is refused (ERROR_REPARSE_POINT_ENCOUNTERED),
 // and so is a file with more than one name (a hard link; ERROR_TOO_MANY_LINKS) when refuseHardLinks is set.

@@ -120,19 +120,6 @@ UniqueFile TakeBaseFolder(const std::wstring& folder, BaseTrust& trust, std::wst
     return held;
 }
 
-// Whether path still leads to the folder that held is open on, and is no link: the same volume and file
-// index, as the file system tells it.
-bool IsStillHeldFolder(const std::wstring& path, HANDLE held) {
-    if (IsLinkOrFile(::GetFileAttributesW(path.c_str()))) return false;
-    const UniqueFile now(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION a{}, b{};
-    return now && ::GetFileInformationByHandle(now.get(), &a) && ::GetFileInformationByHandle(held, &b) &&
-           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-           a.nFileIndexLow == b.nFileIndexLow;
-}
-
 void EstablishBaseFolder(Workspace& workspace) {
     workspace.looked = true;
     workspace.refusal = WorkspaceRefusal::kUntrusted;
@@ -174,7 +161,7 @@ std::wstring GetWorkspaceBaseFolder() {
     // Windows refuses to rename a held folder; should it have been replaced all the same (a file system
     // that does not keep to that), the folder behind the name is judged again before it is used.
     if (workspace.looked && !workspace.base.empty() &&
-        !IsStillHeldFolder(WithoutTrailingBackslash(workspace.base), workspace.held.get())) {
+        !StillOpensHeldFolder(WithoutTrailingBackslash(workspace.base), workspace.held.get())) {
         workspace.held.reset();
         workspace.base.clear();
         workspace.realBase.clear();
